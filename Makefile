@@ -1,0 +1,41 @@
+# Entry points. `make demo` runs a whole firmware update against the virtual camera;
+# `make test` installs what is missing, builds and runs the whole test suite.
+.PHONY: all deps build test asan release demo bench fuzz format clean
+
+all: build
+
+deps:
+	@bash tools/install-deps.sh
+
+build: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default
+
+test: build
+	@ctest --preset default
+
+asan: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan
+	@ctest --preset asan
+
+release: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release
+
+demo: release
+	@bash tools/demo.sh build/release
+
+bench: release
+	@build/release/bench/bench_transfer
+
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz
+	@bash tools/run-fuzzers.sh build/fuzz 60
+
+format:
+	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i
+
+clean:
+	@rm -rf build

@@ -1,0 +1,191 @@
+// Update application layer: the string table, the user-interface seam, the update procedure
+// object with the update workflow, and the progress callback.
+//
+// Nothing here uses a window system: the desktop GUI, the terminal front end and the scripted
+// front end of the tests each implement IUserInterface.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "download/download.hpp"
+#include "firmware/firmware.hpp"
+
+// ---------------------------------------------------------------------------------------------
+// String table.
+// ---------------------------------------------------------------------------------------------
+enum StringId : int {
+    kStrDocType = 2,
+    kStrTitle = 3,
+    kStrImagesPresent = 5,
+    kStrCameraNotFound = 6,
+    kStrUpdateFailed = 10,
+    kStrFilter = 11,
+    kStrFileError = 12,
+    kStrFileNotFound = 13,
+    kStrSelectionCanceled = 15,
+    kStrSelectPort = 16,
+    kStrCameraId = 17,
+    kStrFirmwareVersion = 19,
+    kStrWrongFile = 20,
+    kStrSuccess = 21,
+    kStrSearching = 22,
+};
+// The text of a string; empty for a number that is not in the table.
+const std::string& LoadString(int id);
+
+// The texts of the progress window.
+extern const char kProgressRunning[];    // stages 0 and 1
+extern const char kProgressCompleted[];  // stage 2
+extern const char kProgressFailed[];     // stage 3
+
+// Dialog templates and results.
+enum DialogId : int {
+    kDialogWrongFile = 103,
+    kDialogSuccess = 104,
+    kDialogSelectionCancelled = 105,
+    kDialogPort = 107,
+    kDialogProgress = 108,
+    kDialogImagesPresent = 112,
+};
+constexpr int kDialogOk = 1;    // OK or Continue (the default button, Enter)
+constexpr int kDialogQuit = 2;  // Quit or the cancel key
+
+// File choice outcomes.
+constexpr int16_t kChooseOk = 0;
+constexpr int16_t kChooseDialogFailed = 11;
+constexpr int16_t kChooseCancelled = 100;
+
+enum PromptMode : int16_t {
+    PromptSelectPort = 0,
+    PromptSearching = 1,
+    PromptCameraInfo = 2,
+    PromptClear = 3,
+};
+
+struct ViewRect {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+    int32_t Width() const { return right - left; }
+    int32_t Height() const { return bottom - top; }
+};
+
+// ---------------------------------------------------------------------------------------------
+// User-interface seam.
+// ---------------------------------------------------------------------------------------------
+
+// A window that can be centred over the view.
+class IPlaceableWindow {
+public:
+    virtual ~IPlaceableWindow() = default;
+    virtual void GetOuterSize(int32_t* width, int32_t* height) = 0;
+    // Moves the window (screen coordinates), size unchanged, and repaints it at once.
+    virtual void MoveTo(int32_t left, int32_t top) = 0;
+};
+
+// The prompt line's window: repainted whenever the prompt text changes.
+class IPromptBar {
+public:
+    virtual ~IPromptBar() = default;
+    virtual void Repaint() = 0;
+};
+
+// The modeless progress window.
+class IProgressWindow {
+public:
+    virtual ~IProgressWindow() = default;
+    // Draws the stage text (when not null), the frame, the bar and the figure; at stages 2 and
+    // 3 it then pauses 1,000 ms.
+    virtual void ShowProgress(uint32_t stage, int16_t percent, const char* text) = 0;
+    // Destroys the window.
+    virtual void CloseProgress() = 0;
+};
+
+class IUserInterface {
+public:
+    virtual ~IUserInterface() = default;
+
+    // The view's drawing area (origin 0, 0) and an immediate repaint of its invalid part.
+    virtual ViewRect ViewClientRect() = 0;
+    virtual void RepaintView() = 0;
+
+    // The port dialog. Returns kDialogOk with `port` set (0 AUTO, 1-4 COM1-COM4) after calling
+    // ShowPrompt(PromptSearching) on the updater, or kDialogQuit.
+    virtual int RunPortDialog(int16_t* port) = 0;
+    // Dialogs 103, 104, 105 and 112 with their text; returns kDialogOk or kDialogQuit.
+    virtual int RunTextDialog(DialogId dialog, const std::string& text) = 0;
+    // Beep, then a message box with the title string, one OK button and the information icon.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // The open-file dialog: kChooseOk with the chosen (existing) file's path, kChooseCancelled,
+    // or kChooseDialogFailed.
+    virtual int16_t ChooseFile(const std::string& filter, const std::string& initialName,
+                               std::string* path) = 0;
+
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
+
+    // A new progress window, or null when it cannot be created.
+    virtual std::unique_ptr<IProgressWindow> CreateProgressWindow() = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The update procedure object.
+// ---------------------------------------------------------------------------------------------
+class CFirmwareUpdater {
+public:
+    CFirmwareUpdater(IUserInterface& ui, IPortSystem& ports);
+    virtual ~CFirmwareUpdater();  // 0
+    CFirmwareUpdater(const CFirmwareUpdater&) = delete;
+    CFirmwareUpdater& operator=(const CFirmwareUpdater&) = delete;
+
+    virtual void CenterInView(IPlaceableWindow* window);  // 1
+    virtual void ShowPrompt(int16_t mode);                // 2
+    // The update workflow; returns how it ended.
+    enum class Outcome {
+        Installed,      // firmware installed
+        Failed,         // camera not found, file not readable, transfer failed
+        EndedByChoice,  // quit, pictures in the camera, refused file then quit
+    };
+    virtual Outcome RunUpdate();                                      // 3
+    virtual uint16_t ReadWordBigEndian(const uint8_t* bytes);        // 4
+    virtual void ReadFirmwareVersion(std::span<const uint8_t> digits);  // 5
+    virtual int16_t CompareIdentification(std::span<const uint8_t> image, const char* text,
+                                          int count);  // 6
+    virtual int16_t ChooseFirmwareFile(bool openDialog, std::string* path,
+                                       const std::string& filter);  // 7
+    // The loaded file, or false after message 12 has been shown.
+    virtual bool LoadFirmwareFile(const std::string& path, FirmwareImage* image,
+                                  int64_t* size);  // 8
+
+    // The progress callback of the transfer.
+    int32_t OnDownloadProgress(uint32_t stage, int32_t value, int32_t, int32_t);
+
+    IUserInterface& Ui() { return m_ui; }
+
+    // Fields the windows read.
+    std::unique_ptr<IProgressWindow> m_pProgressDialog;
+    int32_t m_progressOpen = 0;
+    ViewRect m_viewRect;
+    int32_t m_cameraInfoValid = 0;
+    int16_t m_cameraVersionMajor = 0;
+    int16_t m_cameraVersionMinor = 0;
+    std::array<char, 33> m_cameraId = {};
+    int16_t m_fileVersionMajor = 0;
+    int16_t m_fileVersionMinor = 0;
+    IPromptBar* m_pPromptBar = nullptr;
+    std::string m_promptText;
+
+private:
+    IUserInterface& m_ui;
+    IPortSystem& m_ports;
+};
+
+// The process-wide update procedure object; null while there is none.
+extern CFirmwareUpdater* g_pUpdater;
+
+// The terminal front end: runs one update on standard input and output; returns the exit status
+// (0 installed, 1 failed, 2 ended by the user's choice or refused).
+int RunConsoleUpdate(IPortSystem& ports);

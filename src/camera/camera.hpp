@@ -1,0 +1,247 @@
+// Camera protocol layer: the camera device interface with its outcome codes, the camera's
+// information records, the packet exchange, the camera commands with the link check, and the
+// picture store operations.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "serial/serial.hpp"
+
+// ---------------------------------------------------------------------------------------------
+// Result codes: what callers of a camera operation see (GetResult).
+// ---------------------------------------------------------------------------------------------
+enum : int16_t {
+    kResultOk = 0,
+    kResultBadArgument = -1000,
+    kResultWrongState = -1002,
+    kResultNotAvailable = -1003,
+    kResultCancelled = -1004,
+    kResultStoreAbsent = -1005,
+    kResultCommFailure = -1006,
+    kResultNoMemory = -1011,
+    kResultOther = -1020,
+    kResultCode14 = -1022,
+};
+
+// The result code for a status code.
+int16_t ResultForStatus(uint32_t status);
+
+// ---------------------------------------------------------------------------------------------
+// Information records.
+// ---------------------------------------------------------------------------------------------
+constexpr size_t kStatusBlockSize = 126;
+using StatusBlock = std::array<uint8_t, kStatusBlockSize>;
+
+struct CameraTime {
+    int16_t second = 0;
+    int16_t minute = 0;
+    int16_t hour = 0;
+    int16_t dayOfMonth = 0;  // 1 to 31
+    int16_t month = 0;       // 0 to 11
+    int16_t year = 0;        // years since 1900
+    int16_t dayOfWeek = 0;   // 0 = Sunday
+    int16_t dayOfYear = 0;   // 0 to 365
+    int16_t isDst = 0;       // daylight-saving flag
+};
+
+struct CameraInfo {
+    CameraTime clock;
+    uint32_t versionDigits = 0;  // major tens, major units, minor tens, minor units, one per byte
+    int16_t totalPictures = 0;
+    int16_t totalFigure = 0;
+    int16_t store0Pictures = 0;
+    int16_t store0Figure = 0;
+    int16_t store1Pictures = 0;
+    int16_t store1Figure = 0;
+    int16_t fixed80 = 0;
+    int16_t fixed60 = 0;
+    int32_t fixed1280 = 0;
+    int32_t fixed960 = 0;
+};
+
+// The camera ID text: 32 characters and a terminating 0.
+constexpr size_t kCameraIdLength = 32;
+using CameraIdText = std::array<char, kCameraIdLength + 1>;
+
+struct CameraClockId {
+    CameraTime time;
+    // The caller's ID text; null when no text is wanted (reading) or none is given.
+    CameraIdText* text = nullptr;
+};
+
+// Every value decoded from a status block.
+struct CameraStatus {
+    uint16_t statusByte0 = 0;
+    uint16_t stateByte = 0;
+    uint32_t versionDigits = 0;
+    uint16_t statusWord04 = 0;
+    uint16_t statusWord06 = 0;
+    std::array<uint16_t, 4> statusBytes08 = {};  // 0x08 to 0x0B
+    uint32_t clock = 0;
+    uint16_t value10Low = 0;   // bits 0-3 of 0x10
+    uint16_t value10High = 0;  // bits 4-5 of 0x10
+    uint16_t statusByte11 = 0;
+    uint16_t statusByte12 = 0;
+    uint16_t modeIndex = 0;
+    uint16_t statusByte14 = 0;
+    int16_t signedValue15 = 0;
+    uint16_t statusByte16 = 0;
+    uint16_t statusByte17 = 0;
+    uint32_t statusLong18 = 0;
+    uint16_t statusByte1D = 0;
+    uint8_t storeFlags = 0;  // bit 7: store 1 present
+    std::array<uint16_t, 4> statusBytes1F = {};  // 0x1F to 0x22
+    int16_t store0Pictures = 0;
+    std::array<int16_t, 4> store0Figures = {};
+    int16_t store1Pictures = 0;
+    std::array<int16_t, 4> store1Figures = {};
+    std::array<char, 12> text = {};
+    CameraIdText cameraId = {};
+    int16_t store0Groups = 0;
+    int16_t store1Groups = 0;
+
+    bool Store1Present() const { return (storeFlags & 0x80) != 0; }
+};
+
+CameraStatus DecodeStatusBlock(const StatusBlock& block);
+
+// Camera clock (half-seconds since 1994-01-01 00:00:00 local standard time) to calendar time,
+// years below 94 raised by 100.
+CameraTime CameraTimeFromClock(uint32_t clock);
+// Calendar time (with its own daylight-saving flag) to the camera clock.
+uint32_t ClockFromCameraTime(const CameraTime& time);
+
+// Builds `info` from decoded values. The two store-figure fields keep what `info` held when
+// the mode index selects no figure.
+void FillCameraInfo(const CameraStatus& status, CameraInfo* info);
+
+// ---------------------------------------------------------------------------------------------
+// Picture store records.
+// ---------------------------------------------------------------------------------------------
+using NameField = std::array<char, 15>;
+using NameTable = std::array<NameField, 8>;
+
+struct GroupEntry {
+    NameField name = {};
+    int32_t itemCount = 0;
+};
+
+using ItemName = std::array<char, 15>;
+
+// True when the 15-byte field holds a name the camera accepts.
+bool NameIsValid(const NameField& name);
+
+// ---------------------------------------------------------------------------------------------
+// The camera device interface: camera operations in a fixed slot order.
+// ---------------------------------------------------------------------------------------------
+class CCameraDevice {
+public:
+    CCameraDevice() = default;
+    virtual ~CCameraDevice() = default;  // slot 0
+    CCameraDevice(const CCameraDevice&) = delete;
+    CCameraDevice& operator=(const CCameraDevice&) = delete;
+
+    virtual int32_t ReadNameTable(NameTable* out);                                   // 1
+    virtual int32_t WriteNameTable(const NameTable& in);                             // 2
+    virtual int32_t SelectName(int16_t index);                                       // 3
+    virtual int32_t ReadGroupTable(int32_t store, std::span<GroupEntry> out);       // 4
+    virtual int32_t GroupCommand(int32_t store, int16_t group);                      // 5
+    virtual int32_t RenameGroup(int32_t store, int16_t group, const NameField& name);  // 6
+    virtual int32_t MoveItem(int32_t store, int16_t item, int16_t fromGroup, int16_t toGroup);  // 7
+    virtual int32_t ListItems(int32_t store, int16_t group, std::span<ItemName> out);  // 8
+    virtual int32_t Open(int32_t speedCode, int32_t portNumber);                     // 9
+    virtual int32_t Close();                                                         // 10
+    virtual int32_t CheckLink(int32_t ignored);                                      // 11
+    virtual int32_t ReadClockId(CameraClockId* out);                                 // 12
+    virtual int32_t ReadInfo(CameraInfo* out);                                       // 13
+    virtual int32_t SetSpeed(int32_t speedCode);                                     // 14
+    virtual int32_t SetClockId(const CameraClockId* in);                             // 15
+    virtual int32_t Reserved16();                                                    // 16
+    virtual int32_t Reserved17(int32_t ignored);                                     // 17
+    virtual int32_t Reserved18(int32_t ignored);                                     // 18
+    virtual int32_t CheckLink19(int32_t ignored);                                    // 19
+    virtual int32_t CheckLink20(int32_t ignored);                                    // 20
+    virtual int32_t Reserved21();                                                    // 21
+    virtual int32_t Reserved22();                                                    // 22
+
+    int16_t GetResult() const { return m_result; }
+    // Maps m_status to m_result, clears m_status and returns the status it read.
+    uint32_t FinishOperation();
+
+protected:
+    int32_t m_preferredSpeed = 2304;
+    int32_t m_linkSpeed = 96;
+    int16_t m_packetSize = 0;
+    CameraInfo m_info = {};
+    int16_t m_result = 0;
+    uint32_t m_status = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The protocol half of the camera link: packet exchange, commands, link check, records and
+// picture store operations over the port half.
+// ---------------------------------------------------------------------------------------------
+class CCameraProtocol : public CCameraDevice, public CSerialPort {
+public:
+    explicit CCameraProtocol(IPortSystem& ports);
+
+    // Picture store operations.
+    int32_t ReadNameTable(NameTable* out) override;
+    int32_t WriteNameTable(const NameTable& in) override;
+    int32_t SelectName(int16_t index) override;
+    int32_t ReadGroupTable(int32_t store, std::span<GroupEntry> out) override;
+    int32_t GroupCommand(int32_t store, int16_t group) override;
+    int32_t RenameGroup(int32_t store, int16_t group, const NameField& name) override;
+    int32_t MoveItem(int32_t store, int16_t item, int16_t fromGroup, int16_t toGroup) override;
+    int32_t ListItems(int32_t store, int16_t group, std::span<ItemName> out) override;
+
+    // Camera commands.
+    int32_t Open(int32_t speedCode, int32_t portNumber) override;
+    int32_t Close() override;
+    int32_t CheckLink(int32_t ignored) override;
+    int32_t ReadClockId(CameraClockId* out) override;
+    int32_t ReadInfo(CameraInfo* out) override;
+    int32_t SetSpeed(int32_t speedCode) override;
+    int32_t SetClockId(const CameraClockId* in) override;
+    int32_t CheckLink19(int32_t ignored) override;
+    int32_t CheckLink20(int32_t ignored) override;
+
+    // Packet exchange; each returns a status code.
+    void ClearCommand();
+    uint32_t SendCommand();
+    uint32_t SendByte(int byte);
+    uint32_t ReadAck(int acceptByte, int refuseByte);
+    uint32_t ReadCompletion(int timeoutMs);
+    uint32_t ReceiveBlock(uint8_t* dst, int count);
+    uint32_t SendBlock(const uint8_t* src, int count, int control);
+    uint32_t ReceivePayload(uint8_t* dst, int length, int frameLength);
+    uint32_t SendPayload(const uint8_t* src, int length, int frameLength);
+    uint32_t SendDataPacket(const uint8_t* src, int count);
+    uint32_t DrainLine();
+
+    // Command steps; each leaves its outcome in m_status and runs only while it is 0.
+    void StatusRequest();
+    void Decode();
+    void SpeedCommand(int speedCode);
+    void SpeedChange(int speedCode);
+    void LinkCheck();
+    void StepDownSearch();
+    // Runs one command exchange (steps 1-4 of an exchange) with an optional data phase.
+    // `in` receives `inLength` bytes in packets of `frameLength`; `out` sends `outLength` bytes.
+    void RunCommand(uint8_t opcode, const uint8_t params[5], uint8_t* in, int inLength,
+                    const uint8_t* out, int outLength, int frameLength, int completionMs);
+
+    const CameraStatus& DecodedStatus() const { return m_camera; }
+
+protected:
+    CameraStatus m_camera;                  // what the last status block says
+    std::array<uint8_t, 8> m_command = {};  // the command packet
+    StatusBlock m_statusBlock = {};
+};
+
+// Speed-command digit bytes announced to the camera for a speed code; false for other codes.
+bool SpeedDigitsForCode(int speedCode, uint8_t* high, uint8_t* low);
+// The next lower speed code of the table, or 0.
+int NextLowerSpeedCode(int speedCode);

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests, the GUI, the fuzzers and the demo need.
+# Idempotent; prints nothing when everything is already there. Run as root (or with sudo).
+set -euo pipefail
+
+packages=(
+    g++ make cmake ninja-build pkg-config
+    libgtest-dev libgmock-dev
+    libwxgtk3.2-dev
+    xvfb xauth xdotool x11-utils
+    clang libclang-rt-14-dev
+    clang-format clang-tidy cppcheck
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Abbrev}' "$p" 2>/dev/null || true)
+    [[ "$status" == ii* ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+[[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
