@@ -5,40 +5,15 @@
 // front end of the tests each implement IUserInterface.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "download/download.hpp"
 #include "firmware/firmware.hpp"
-
-// ---------------------------------------------------------------------------------------------
-// String table.
-// ---------------------------------------------------------------------------------------------
-enum StringId : int {
-    kStrDocType = 2,
-    kStrTitle = 3,
-    kStrImagesPresent = 5,
-    kStrCameraNotFound = 6,
-    kStrUpdateFailed = 10,
-    kStrFilter = 11,
-    kStrFileError = 12,
-    kStrFileNotFound = 13,
-    kStrSelectionCanceled = 15,
-    kStrSelectPort = 16,
-    kStrCameraId = 17,
-    kStrFirmwareVersion = 19,
-    kStrWrongFile = 20,
-    kStrSuccess = 21,
-    kStrSearching = 22,
-};
-// The text of a string; empty for a number that is not in the table.
-const std::string& LoadString(int id);
-
-// The texts of the progress window.
-extern const char kProgressRunning[];    // stages 0 and 1
-extern const char kProgressCompleted[];  // stage 2
-extern const char kProgressFailed[];     // stage 3
+#include "res/res.hpp"
 
 // Dialog templates and results.
 enum DialogId : int {
