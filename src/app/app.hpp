@@ -72,8 +72,8 @@ public:
 class IProgressWindow {
 public:
     virtual ~IProgressWindow() = default;
-    // Draws the stage text (when not null), the frame, the bar and the figure; at stages 2 and
-    // 3 it then pauses 1,000 ms.
+    // Draws the stage text (when not null), the frame, the bar and the figure, and makes them
+    // visible before it returns. (The one-second pause at the end belongs to the caller.)
     virtual void ShowProgress(uint32_t stage, int16_t percent, const char* text) = 0;
     // Destroys the window.
     virtual void CloseProgress() = 0;
