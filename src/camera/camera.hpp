@@ -233,6 +233,10 @@ public:
     void RunCommand(uint8_t opcode, const uint8_t params[5], uint8_t* in, int inLength,
                     const uint8_t* out, int outLength, int frameLength, int completionMs);
 
+    // The speed command alone, returning its status (1 for a code not in the table, 13 when the
+    // camera did not acknowledge) without touching m_status.
+    uint32_t SpeedCommandStatus(int speedCode);
+
     const CameraStatus& DecodedStatus() const { return m_camera; }
 
 protected:
