@@ -7,9 +7,14 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <iosfwd>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "download/download.hpp"
 #include "firmware/firmware.hpp"
@@ -54,7 +59,7 @@ struct ViewRect {
 
 // A window that can be centred over the view.
 class IPlaceableWindow {
-public:
+  public:
     virtual ~IPlaceableWindow() = default;
     virtual void GetOuterSize(int32_t* width, int32_t* height) = 0;
     // Moves the window (screen coordinates), size unchanged, and repaints it at once.
@@ -63,14 +68,14 @@ public:
 
 // The prompt line's window: repainted whenever the prompt text changes.
 class IPromptBar {
-public:
+  public:
     virtual ~IPromptBar() = default;
     virtual void Repaint() = 0;
 };
 
 // The modeless progress window.
 class IProgressWindow {
-public:
+  public:
     virtual ~IProgressWindow() = default;
     // Draws the stage text (when not null), the frame, the bar and the figure, and makes them
     // visible before it returns. (The one-second pause at the end belongs to the caller.)
@@ -80,7 +85,7 @@ public:
 };
 
 class IUserInterface {
-public:
+  public:
     virtual ~IUserInterface() = default;
 
     // The view's drawing area (origin 0, 0) and an immediate repaint of its invalid part.
@@ -110,7 +115,7 @@ public:
 // The update procedure object.
 // ---------------------------------------------------------------------------------------------
 class CFirmwareUpdater {
-public:
+  public:
     CFirmwareUpdater(IUserInterface& ui, IPortSystem& ports);
     virtual ~CFirmwareUpdater();  // 0
     CFirmwareUpdater(const CFirmwareUpdater&) = delete;
@@ -124,8 +129,8 @@ public:
         Failed,         // camera not found, file not readable, transfer failed
         EndedByChoice,  // quit, pictures in the camera, refused file then quit
     };
-    virtual Outcome RunUpdate();                                      // 3
-    virtual uint16_t ReadWordBigEndian(const uint8_t* bytes);        // 4
+    virtual Outcome RunUpdate();                                        // 3
+    virtual uint16_t ReadWordBigEndian(const uint8_t* bytes);           // 4
     virtual void ReadFirmwareVersion(std::span<const uint8_t> digits);  // 5
     virtual int16_t CompareIdentification(std::span<const uint8_t> image, const char* text,
                                           int count);  // 6
@@ -153,7 +158,7 @@ public:
     IPromptBar* m_pPromptBar = nullptr;
     std::string m_promptText;
 
-private:
+  private:
     IUserInterface& m_ui;
     IPortSystem& m_ports;
 };
@@ -164,3 +169,140 @@ extern CFirmwareUpdater* g_pUpdater;
 // The terminal front end: runs one update on standard input and output; returns the exit status
 // (0 installed, 1 failed, 2 ended by the user's choice or refused).
 int RunConsoleUpdate(IPortSystem& ports);
+// The same on the given streams; `terminal` selects the progress bar redrawn in place, otherwise
+// progress is written as lines; `echoInput` echoes each answer read (input that is no terminal).
+int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bool terminal,
+                     bool echoInput);
+
+// The process exit status for an outcome: 0 installed, 1 failed, 2 ended by choice.
+int ExitStatusFor(CFirmwareUpdater::Outcome outcome);
+
+// ---------------------------------------------------------------------------------------------
+// The terminal front end.
+// ---------------------------------------------------------------------------------------------
+
+// An answer line: surrounding blanks removed, letters in upper case.
+std::string NormaliseAnswer(std::string_view line);
+
+enum class ConsoleChoice { Port, Continue, Quit, AskAgain };
+// Port choice: empty or AUTO -> port 0; COM1-COM4 or 1-4 -> that port; Q or QUIT -> Quit.
+ConsoleChoice ParsePortAnswer(std::string_view line, int16_t* port);
+// Continue/Quit: empty, C or CONTINUE -> Continue; Q or QUIT -> Quit.
+ConsoleChoice ParseContinueQuitAnswer(std::string_view line);
+// A text as the terminal shows it: each carriage return (alone or before a line feed) becomes
+// a line break.
+std::string TerminalText(std::string_view text);
+
+class CConsoleUserInterface final : public IUserInterface, public IPromptBar {
+  public:
+    // `terminal`: output is a terminal (progress redrawn in place). When input is not a terminal
+    // (`echoInput`), each answer read is echoed so that the transcript reads as a dialogue.
+    CConsoleUserInterface(std::istream& in, std::ostream& out, bool terminal, bool echoInput);
+
+    // Makes this the updater's prompt bar.
+    void Attach(CFirmwareUpdater* updater);
+
+    ViewRect ViewClientRect() override;
+    void RepaintView() override;
+    int RunPortDialog(int16_t* port) override;
+    int RunTextDialog(DialogId dialog, const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    int16_t ChooseFile(const std::string& filter, const std::string& initialName,
+                       std::string* path) override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
+
+    // IPromptBar: prints the prompt line when it changed and is not empty.
+    void Repaint() override;
+
+  private:
+    // Writes `question`, reads one answer line; false at the end of input.
+    bool Ask(const std::string& question, std::string* line);
+    void WriteTitle();
+
+    std::istream& m_in;
+    std::ostream& m_out;
+    bool m_terminal;
+    bool m_echoInput;
+    CFirmwareUpdater* m_updater = nullptr;
+    std::string m_lastPrompt;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The scripted front end: answers from a prepared script and records everything shown.
+// ---------------------------------------------------------------------------------------------
+struct UiEvent {
+    enum class Kind {
+        ViewRect,
+        RepaintView,
+        PortDialog,  // result, value = port
+        TextDialog,  // dialog, text, result
+        Message,     // text
+        ChooseFile,  // text = filter, detail = initial name, result, detail2 = path
+        WaitCursorOn,
+        WaitCursorOff,
+        CreateProgress,  // result 1 when a window was made
+        Progress,        // stage, value, text (empty for none)
+        CloseProgress,
+        Prompt,  // text = the prompt line after the change (repaint of the prompt bar)
+    };
+    Kind kind = Kind::RepaintView;
+    int dialog = 0;
+    std::string text;
+    std::string detail;
+    std::string detail2;
+    int result = 0;
+    uint32_t stage = 0;
+    int32_t value = 0;
+    uint32_t atMs = 0;  // NowMs() when it happened
+};
+
+class CScriptedUserInterface final : public IUserInterface, public IPromptBar {
+  public:
+    struct PortAnswer {
+        int result = kDialogOk;
+        int16_t port = 0;
+    };
+    struct FileAnswer {
+        int16_t code = kChooseOk;
+        std::string path;
+    };
+
+    // The script. When a queue is empty: the port dialog quits, text dialogs quit, the file
+    // choice is cancelled.
+    std::deque<PortAnswer> portAnswers;
+    std::deque<int> dialogAnswers;
+    std::deque<FileAnswer> fileAnswers;
+    ViewRect viewRect{0, 0, 640, 480};
+    bool progressWindowAvailable = true;
+    // Called after each event has been recorded (may change the script or the world).
+    std::function<void(const UiEvent&)> onEvent;
+
+    // Makes this the updater's prompt bar; the port dialog calls ShowPrompt on it.
+    void Attach(CFirmwareUpdater* updater);
+
+    const std::vector<UiEvent>& Events() const { return m_events; }
+    std::vector<UiEvent> EventsOf(UiEvent::Kind kind) const;
+    size_t Count(UiEvent::Kind kind) const;
+    void ClearEvents() { m_events.clear(); }
+
+    ViewRect ViewClientRect() override;
+    void RepaintView() override;
+    int RunPortDialog(int16_t* port) override;
+    int RunTextDialog(DialogId dialog, const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+    int16_t ChooseFile(const std::string& filter, const std::string& initialName,
+                       std::string* path) override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    std::unique_ptr<IProgressWindow> CreateProgressWindow() override;
+    void Repaint() override;
+
+    // Records an event (used by the progress windows it makes).
+    void Record(UiEvent event);
+
+  private:
+    CFirmwareUpdater* m_updater = nullptr;
+    std::vector<UiEvent> m_events;
+};

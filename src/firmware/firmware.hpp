@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-constexpr size_t kFirmwareHeaderBytes = 128;      // the image data starts here
-constexpr size_t kFirmwareVersionOffset = 61;     // major at 61, minor at 63
-constexpr size_t kFirmwareCompleteBytes = 196736; // header and the 196,608-byte image
+constexpr size_t kFirmwareHeaderBytes = 128;       // the image data starts here
+constexpr size_t kFirmwareVersionOffset = 61;      // major at 61, minor at 63
+constexpr size_t kFirmwareCompleteBytes = 196736;  // header and the 196,608-byte image
 constexpr int kIdentificationCompared = 48;
 
 // The identification text; only its first 48 characters are compared.

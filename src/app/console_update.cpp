@@ -1,0 +1,25 @@
+// Runs one update with the terminal front end.
+#include <unistd.h>
+
+#include <iostream>
+
+#include "app/app.hpp"
+
+int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bool terminal,
+                     bool echoInput) {
+    CConsoleUserInterface ui(in, out, terminal, echoInput);
+    CFirmwareUpdater updater(ui, ports);
+    g_pUpdater = &updater;
+    ui.Attach(&updater);
+    updater.ShowPrompt(PromptSelectPort);
+    const CFirmwareUpdater::Outcome outcome = updater.RunUpdate();
+    out.flush();
+    g_pUpdater = nullptr;
+    return ExitStatusFor(outcome);
+}
+
+int RunConsoleUpdate(IPortSystem& ports) {
+    const bool outputIsTerminal = ::isatty(STDOUT_FILENO) != 0;
+    const bool inputIsTerminal = ::isatty(STDIN_FILENO) != 0;
+    return RunConsoleUpdate(ports, std::cin, std::cout, outputIsTerminal, !inputIsTerminal);
+}

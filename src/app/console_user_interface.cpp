@@ -1,0 +1,225 @@
+// The terminal front end: the workflow's dialogs, messages and progress on a line-based terminal.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <istream>
+#include <ostream>
+#include <system_error>
+
+#include "app/app.hpp"
+
+namespace {
+
+constexpr int kBarWidth = 30;  // characters of the in-place bar (one per 3 percent, rounded down)
+constexpr size_t kStageTextWidth = 31;  // the longest stage text
+
+std::string FormatPercent(int percent) {
+    char figure[16];
+    std::snprintf(figure, sizeof figure, "%3d%%", percent);
+    return figure;
+}
+
+// The progress window of the terminal: a bar redrawn in place on a terminal, otherwise a line at
+// the start, at every tenth percent and at the end.
+class CConsoleProgressWindow final : public IProgressWindow {
+  public:
+    CConsoleProgressWindow(std::ostream& out, bool terminal) : m_out(out), m_terminal(terminal) {}
+
+    void ShowProgress(uint32_t stage, int16_t percent, const char* text) override {
+        if (text != nullptr) {
+            m_text = text;
+        }
+        if (m_terminal) {
+            DrawBar(percent);
+        } else {
+            WriteLine(stage, percent);
+        }
+    }
+
+    void CloseProgress() override {
+        if (m_terminal && m_drawn) {
+            m_out << '\n';
+            m_out.flush();
+        }
+        m_drawn = false;
+    }
+
+  private:
+    void DrawBar(int16_t percent) {
+        const int filled = std::clamp(percent * kBarWidth / 100, 0, kBarWidth);
+        std::string line = "\r" + m_text;
+        line.resize(std::max(line.size(), kStageTextWidth + 1), ' ');
+        line += " [" + std::string(static_cast<size_t>(filled), '#') +
+                std::string(static_cast<size_t>(kBarWidth - filled), '.') + "] " +
+                FormatPercent(percent);
+        m_out << line;
+        m_out.flush();
+        m_drawn = true;
+    }
+
+    void WriteLine(uint32_t stage, int16_t percent) {
+        const int tenth = percent / 10;
+        if (stage == 1 && tenth <= m_lastTenth) {
+            return;
+        }
+        if (stage <= 1) {
+            m_lastTenth = tenth;
+        }
+        m_out << m_text << ' ' << FormatPercent(percent) << '\n';
+        m_out.flush();
+    }
+
+    std::ostream& m_out;
+    bool m_terminal;
+    bool m_drawn = false;
+    int m_lastTenth = -1;
+    std::string m_text;
+};
+
+}  // namespace
+
+CConsoleUserInterface::CConsoleUserInterface(std::istream& in, std::ostream& out, bool terminal,
+                                             bool echoInput)
+    : m_in(in), m_out(out), m_terminal(terminal), m_echoInput(echoInput) {}
+
+void CConsoleUserInterface::Attach(CFirmwareUpdater* updater) {
+    m_updater = updater;
+    if (updater != nullptr) {
+        updater->m_pPromptBar = this;
+    }
+}
+
+bool CConsoleUserInterface::Ask(const std::string& question, std::string* line) {
+    m_out << question;
+    m_out.flush();
+    if (!std::getline(m_in, *line)) {
+        m_out << '\n';
+        m_out.flush();
+        return false;
+    }
+    if (!line->empty() && line->back() == '\r') {
+        line->pop_back();
+    }
+    if (m_echoInput) {
+        m_out << *line << '\n';
+        m_out.flush();
+    }
+    return true;
+}
+
+void CConsoleUserInterface::WriteTitle() {
+    m_out << '\n' << LoadString(kStrTitle) << '\n';
+}
+
+ViewRect CConsoleUserInterface::ViewClientRect() {
+    return ViewRect{0, 0, 80, 24};
+}
+
+void CConsoleUserInterface::RepaintView() {}
+
+int CConsoleUserInterface::RunPortDialog(int16_t* port) {
+    WriteTitle();
+    m_out << "Connect Port: AUTO COM1 COM2 COM3 COM4\n";
+    for (;;) {
+        std::string line;
+        if (!Ask("Port (Enter: AUTO) or Quit: ", &line)) {
+            return kDialogQuit;
+        }
+        int16_t chosen = 0;
+        const ConsoleChoice choice = ParsePortAnswer(line, &chosen);
+        if (choice == ConsoleChoice::Quit) {
+            return kDialogQuit;
+        }
+        if (choice == ConsoleChoice::Port) {
+            // As the dialog's OK does: the port, then the searching prompt.
+            *port = chosen;
+            if (m_updater != nullptr) {
+                m_updater->ShowPrompt(PromptSearching);
+            }
+            return kDialogOk;
+        }
+    }
+}
+
+int CConsoleUserInterface::RunTextDialog(DialogId dialog, const std::string& text) {
+    WriteTitle();
+    m_out << TerminalText(text) << '\n';
+    std::string line;
+    if (dialog == kDialogImagesPresent) {
+        // Its only button is Quit: any line, and the end of input, close it.
+        Ask("Quit (Enter): ", &line);
+        return kDialogQuit;
+    }
+    if (dialog == kDialogSuccess) {
+        Ask("OK (Enter): ", &line);
+        return kDialogOk;
+    }
+    for (;;) {
+        if (!Ask("Continue or Quit (Enter: Continue): ", &line)) {
+            return kDialogQuit;
+        }
+        const ConsoleChoice choice = ParseContinueQuitAnswer(line);
+        if (choice == ConsoleChoice::Continue) {
+            return kDialogOk;
+        }
+        if (choice == ConsoleChoice::Quit) {
+            return kDialogQuit;
+        }
+    }
+}
+
+void CConsoleUserInterface::ShowMessage(const std::string& text) {
+    if (m_terminal) {
+        m_out << '\a';
+    }
+    WriteTitle();
+    m_out << TerminalText(text) << '\n';
+    std::string line;
+    Ask("OK (Enter): ", &line);
+}
+
+int16_t CConsoleUserInterface::ChooseFile(const std::string& filter,
+                                          const std::string& /*initialName*/, std::string* path) {
+    // The description of the file types is the filter's text before its first bar.
+    const std::string description = filter.substr(0, filter.find('|'));
+    WriteTitle();
+    for (;;) {
+        std::string line;
+        if (!Ask(description + " path (Enter: cancel): ", &line)) {
+            return kChooseCancelled;
+        }
+        // Blanks around the path are dropped; its letters keep their case.
+        const size_t begin = line.find_first_not_of(" \t");
+        if (begin == std::string::npos) {
+            return kChooseCancelled;
+        }
+        const size_t end = line.find_last_not_of(" \t");
+        const std::filesystem::path chosen(line.substr(begin, end - begin + 1));
+        std::error_code error;
+        if (std::filesystem::exists(chosen, error) &&
+            !std::filesystem::is_directory(chosen, error)) {
+            const std::filesystem::path full = std::filesystem::absolute(chosen, error);
+            *path = error ? chosen.string() : full.string();
+            return kChooseOk;
+        }
+        // Like the desktop's file dialog, only an existing file can be chosen.
+        m_out << LoadString(kStrFileNotFound) << '\n';
+    }
+}
+
+void CConsoleUserInterface::BeginWaitCursor() {}
+
+void CConsoleUserInterface::EndWaitCursor() {}
+
+std::unique_ptr<IProgressWindow> CConsoleUserInterface::CreateProgressWindow() {
+    return std::make_unique<CConsoleProgressWindow>(m_out, m_terminal);
+}
+
+void CConsoleUserInterface::Repaint() {
+    const std::string text = m_updater != nullptr ? m_updater->m_promptText : std::string();
+    if (!text.empty() && text != m_lastPrompt) {
+        m_out << TerminalText(text) << '\n';
+        m_out.flush();
+    }
+    m_lastPrompt = text;
+}

@@ -1,0 +1,161 @@
+// The update workflow: port choice, connection, camera inspection, file loop, transfer, result.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app.hpp"
+
+namespace {
+
+// Closes the link's port if it is still open, then deletes the link.
+void ReleaseLink(std::unique_ptr<CCameraLink>& link) {
+    if (link && link->IsPortOpen()) {
+        link->ClosePort();
+    }
+    link.reset();
+}
+
+// The success text: the table's format filled with the file version, major first.
+std::string FormatSuccessText(const std::string& format, int major, int minor) {
+    const int length = std::snprintf(nullptr, 0, format.c_str(), major, minor);
+    if (length < 0) {
+        return format;
+    }
+    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+    std::snprintf(buffer.data(), buffer.size(), format.c_str(), major, minor);
+    return std::string(buffer.data(), static_cast<size_t>(length));
+}
+
+}  // namespace
+
+int ExitStatusFor(CFirmwareUpdater::Outcome outcome) {
+    switch (outcome) {
+        case CFirmwareUpdater::Outcome::Installed:
+            return 0;
+        case CFirmwareUpdater::Outcome::Failed:
+            return 1;
+        case CFirmwareUpdater::Outcome::EndedByChoice:
+            return 2;
+    }
+    return 1;
+}
+
+CFirmwareUpdater::Outcome CFirmwareUpdater::RunUpdate() {
+    const std::string& notFoundText = LoadString(kStrCameraNotFound);
+    const std::string& failedText = LoadString(kStrUpdateFailed);
+    const std::string& filterText = LoadString(kStrFilter);
+    m_viewRect = m_ui.ViewClientRect();
+
+    // Port choice. The dialog's OK has already put the searching prompt up.
+    int16_t port = 0;
+    if (m_ui.RunPortDialog(&port) != kDialogOk) {
+        return Outcome::EndedByChoice;
+    }
+
+    // Connecting.
+    m_ui.RepaintView();
+    auto link = std::make_unique<CCameraLink>(m_ports);
+    CameraIdText idText = {};
+    CameraInfo information = {};
+    CameraClockId clockAndIdentity = {};
+    clockAndIdentity.text = &idText;
+    int32_t alreadyInDownloadMode = 0;
+    m_ui.BeginWaitCursor();
+    link->Connect(port, kTransferSpeedCode, &information, &clockAndIdentity,
+                  &alreadyInDownloadMode);
+    m_ui.EndWaitCursor();
+    if (link->GetResult() != 0) {
+        ReleaseLink(link);
+        m_ui.ShowMessage(notFoundText);
+        return Outcome::Failed;
+    }
+
+    if (alreadyInDownloadMode != 0) {
+        // The camera's ID, version and pictures are not known in download mode.
+        ShowPrompt(PromptClear);
+    } else {
+        // Camera inspection.
+        std::memcpy(m_cameraId.data(), idText.data(), kCameraIdLength);
+        m_cameraId[kCameraIdLength] = '\0';
+        const uint32_t digits = information.versionDigits;
+        const auto digit = [digits](int shift) {
+            return static_cast<int>((digits >> shift) & 0x0F);
+        };
+        m_cameraVersionMajor = static_cast<int16_t>(10 * digit(24) + digit(16));
+        m_cameraVersionMinor = static_cast<int16_t>(10 * digit(8) + digit(0));
+        m_cameraInfoValid = 1;
+        ShowPrompt(PromptCameraInfo);
+        if (information.totalPictures >= 1) {
+            m_ui.RepaintView();
+            m_ui.RunTextDialog(kDialogImagesPresent, LoadString(kStrImagesPresent));
+            ReleaseLink(link);
+            return Outcome::EndedByChoice;
+        }
+    }
+
+    // File loop.
+    for (;;) {
+        std::string path;
+        const int16_t choice = ChooseFirmwareFile(true, &path, filterText);
+        if (choice == kChooseCancelled) {
+            m_ui.RepaintView();
+            if (m_ui.RunTextDialog(kDialogSelectionCancelled, LoadString(kStrSelectionCanceled)) ==
+                kDialogOk) {
+                continue;
+            }
+            ReleaseLink(link);
+            return Outcome::EndedByChoice;
+        }
+        if (choice != kChooseOk) {
+            ReleaseLink(link);  // the file choice has shown its message
+            return Outcome::Failed;
+        }
+
+        FirmwareImage image;
+        int64_t size = 0;
+        if (!LoadFirmwareFile(path, &image, &size)) {
+            ReleaseLink(link);  // the loader has shown its message
+            return Outcome::Failed;
+        }
+
+        // A file without the identification, or too short to hold the whole image, is refused
+        // before anything is sent.
+        if (CompareIdentification(image.bytes, kIdentificationText, kIdentificationCompared) != 0 ||
+            size < static_cast<int64_t>(kFirmwareCompleteBytes) || !image.IsComplete()) {
+            image = FirmwareImage{};
+            m_ui.RepaintView();
+            if (m_ui.RunTextDialog(kDialogWrongFile, LoadString(kStrWrongFile)) == kDialogOk) {
+                continue;
+            }
+            ReleaseLink(link);
+            return Outcome::EndedByChoice;
+        }
+
+        // Transferring.
+        ReadFirmwareVersion(std::span<const uint8_t>(image.bytes).subspan(kFirmwareVersionOffset));
+        m_ui.RepaintView();
+        m_ui.BeginWaitCursor();
+        const ProgressCallback progress = [this](int32_t stage, int32_t value, int32_t a,
+                                                 int32_t b) {
+            return OnDownloadProgress(static_cast<uint32_t>(stage), value, a, b);
+        };
+        link->DownloadFirmware(image.Data(), progress);
+        const int16_t result = link->GetResult();
+        m_ui.EndWaitCursor();
+
+        if (result != 0) {
+            image = FirmwareImage{};
+            ReleaseLink(link);
+            m_ui.ShowMessage(failedText);
+            return Outcome::Failed;
+        }
+        m_ui.RunTextDialog(
+            kDialogSuccess,
+            FormatSuccessText(LoadString(kStrSuccess), m_fileVersionMajor, m_fileVersionMinor));
+        image = FirmwareImage{};
+        ReleaseLink(link);
+        return Outcome::Installed;
+    }
+}
