@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ namespace sim {
 // order up to its end, so a 2,000 ms time-out costs only the events inside it.
 // ---------------------------------------------------------------------------------------------
 class VirtualClock final : public IClock {
-public:
+  public:
     using EventId = uint64_t;
 
     uint32_t NowMs() override { return static_cast<uint32_t>(m_nowUs / 1000); }
@@ -28,7 +29,9 @@ public:
     // Runs `fn` at absolute time `atUs` (not before now). Events at equal times run in the order
     // they were scheduled.
     EventId At(uint64_t atUs, std::function<void()> fn);
-    EventId After(uint64_t delayUs, std::function<void()> fn) { return At(m_nowUs + delayUs, std::move(fn)); }
+    EventId After(uint64_t delayUs, std::function<void()> fn) {
+        return At(m_nowUs + delayUs, std::move(fn));
+    }
     void Cancel(EventId id);
     // Time of the next pending event, or UINT64_MAX when none is pending.
     uint64_t NextEventUs() const;
@@ -38,17 +41,21 @@ public:
     // the time to `limitUs`. Returns true when an event ran.
     bool Step(uint64_t limitUs);
 
-private:
+  private:
+    // Takes the first event off the queue, moves the time to it and runs it.
+    void RunFirst();
+
     uint64_t m_nowUs = 0;
     EventId m_nextId = 1;
     std::map<std::pair<uint64_t, EventId>, std::function<void()>> m_events;
+    std::map<EventId, uint64_t> m_eventTimes;  // pending events by id, for Cancel
 };
 
 // ---------------------------------------------------------------------------------------------
 // What the camera sees of its end of a line, real-time or virtual.
 // ---------------------------------------------------------------------------------------------
 class ICameraLine {
-public:
+  public:
     using TimerId = uint64_t;
     virtual ~ICameraLine() = default;
     virtual uint64_t NowUs() = 0;
@@ -64,7 +71,7 @@ public:
 
 // What arrives at the camera's end of a line.
 class ICameraReceiver {
-public:
+  public:
     virtual ~ICameraReceiver() = default;
     virtual void OnByte(uint8_t byte) = 0;
     // A break condition started (on = true) or ended; the duration is known to the receiver.
@@ -74,13 +81,22 @@ public:
 // Time one byte (start bit, 8 data bits, stop bit) takes on the wire at `baud`, in microseconds.
 uint64_t ByteTimeUs(uint32_t baud);
 
+// True when a receiver at one rate reads a sender at the other correctly (less than 3 % apart).
+bool SameLineSpeed(uint32_t a, uint32_t b);
+
+// What a receiver at `receiverBaud` makes of `byte` sent at `senderBaud` when the two are not the
+// same line speed: a wrong byte, or nothing (no start bit seen, or a framing error).
+// Deterministic. Sampling follows a UART: start bit checked at its middle, data and stop bits
+// sampled at the receiver's bit centres.
+std::optional<uint8_t> MisreadByte(uint8_t byte, uint32_t senderBaud, uint32_t receiverBaud);
+
 // ---------------------------------------------------------------------------------------------
 // Virtual serial line between the host port (an IPortDriver) and a camera end.
 // Each byte takes its line time at the sender's speed; a byte sent while the two ends' speeds
 // differ arrives garbled or not at all; a break held by the host is seen by the camera end.
 // ---------------------------------------------------------------------------------------------
 class VirtualLine {
-public:
+  public:
     explicit VirtualLine(VirtualClock& clock);
     ~VirtualLine();
     VirtualLine(const VirtualLine&) = delete;
@@ -97,23 +113,25 @@ public:
     // Observations for tests.
     uint32_t HostBaudRate() const;
     bool HostBreakOn() const;
+    size_t HostInputQueued() const;   // bytes received and not yet read by the host
+    size_t HostOutputQueued() const;  // bytes the host wrote that are not yet fully sent
 
     struct Impl;
 
-private:
+  private:
     std::unique_ptr<Impl> m_impl;
 };
 
 // A port system whose COM1..COM4 are virtual lines (or absent).
 class VirtualPortSystem final : public IPortSystem {
-public:
+  public:
     // portNumber 1..4; a port with no line is absent (Open fails).
     void Connect(int portNumber, VirtualLine* line);
     std::unique_ptr<IPortDriver> Open(const std::string& name) override;
-    // How many times each port was opened, for tests.
+    // How many times each port was opened successfully, for tests.
     int OpenCount(int portNumber) const;
 
-private:
+  private:
     VirtualLine* m_lines[5] = {};
     int m_opens[5] = {};
 };

@@ -30,7 +30,7 @@ enum : uint32_t {
 // Clock seam. NowMs() is an unsigned 32-bit millisecond count; comparisons are wrap-safe.
 // ---------------------------------------------------------------------------------------------
 class IClock {
-public:
+  public:
     virtual ~IClock() = default;
     virtual uint32_t NowMs() = 0;
     // Blocks until NowMs() has reached `ms` (wrap-safe). Never spins a CPU core.
@@ -45,13 +45,13 @@ IClock& CurrentClock();
 
 // Installs another clock (a virtual one) for the lifetime of the object.
 class ScopedClock {
-public:
+  public:
     explicit ScopedClock(IClock& clock);
     ~ScopedClock();
     ScopedClock(const ScopedClock&) = delete;
     ScopedClock& operator=(const ScopedClock&) = delete;
 
-private:
+  private:
     IClock* m_previous;
 };
 
@@ -92,7 +92,7 @@ enum class WaitFor { Input, OutputDrained };
 
 // One open port. Destroying it closes the port.
 class IPortDriver {
-public:
+  public:
     virtual ~IPortDriver() = default;
     virtual bool SetupQueues(uint32_t inBytes, uint32_t outBytes) = 0;
     // Clears pending line errors and reports the queue counts (counts may be null).
@@ -112,7 +112,7 @@ public:
 
 // Opens ports by name ("COM1" ... "COM4").
 class IPortSystem {
-public:
+  public:
     virtual ~IPortSystem() = default;
     // The open port, or null when it is absent, busy, not permitted or cannot be set up.
     virtual std::unique_ptr<IPortDriver> Open(const std::string& name) = 0;
@@ -133,7 +133,7 @@ uint32_t BaudRateForSpeedCode(int speedCode);
 constexpr uint32_t kPortBufferSize = 2048;
 
 class CSerialPort {
-public:
+  public:
     explicit CSerialPort(IPortSystem& ports);
     // Does not close the port: the owner closes it first.
     virtual ~CSerialPort() = default;
@@ -142,15 +142,24 @@ public:
 
     uint32_t OpenPort(int portNumber);  // 0, 2 or 8
     void ClosePort();
-    void PurgePort(int which);          // 0 output, 1 input, 2 both
-    uint32_t SetBreak(int what);        // 0 start, 1 end (then 2,000 ms); 0, 1, 2 or 8
-    uint32_t WritePort(int timeoutMs);  // 0, 7 or 8
-    uint32_t ReadPort(int timeoutMs);   // 0, 7 or 8
+    void PurgePort(int which);             // 0 output, 1 input, 2 both
+    uint32_t SetBreak(int what);           // 0 start, 1 end (then 2,000 ms); 0, 1, 2 or 8
+    uint32_t WritePort(int timeoutMs);     // 0, 7 or 8
+    uint32_t ReadPort(int timeoutMs);      // 0, 7 or 8
     uint32_t SetPortSpeed(int speedCode);  // 0, 1, 2 or 8
+    // Bytes waiting in the input queue, after clearing line errors: 0, or 8 (closed or failed).
+    uint32_t QueuedInput(uint32_t* count);
 
     bool IsPortOpen() const { return m_hPort != nullptr; }
 
-protected:
+  protected:
+    // ReadPort in every respect (deadline, gap rule, m_recvLen = pending count, status 7) except
+    // that on a time-out the pending bytes stay queued for the caller to read or purge.
+    uint32_t ReadPortKeepingPending(int timeoutMs);
+    // Blocks until input may have arrived or the clock reaches deadlineMs (returns at once when
+    // it already has). Callers re-check the queue.
+    void WaitInput(uint32_t deadlineMs);
+
     std::unique_ptr<IPortDriver> m_hPort;  // the open port; none while closed
     int16_t m_portSpeed = 96;
     uint8_t* m_sendBuf = nullptr;  // kPortBufferSize bytes while open
@@ -160,6 +169,9 @@ protected:
     int16_t m_commandTries = 3;
     uint32_t m_lastReceive;
 
-private:
+  private:
+    // The read loop shared by ReadPort and ReadPortKeepingPending.
+    uint32_t ReadWithDeadline(int timeoutMs, bool discardPendingOnTimeout);
+
     IPortSystem& m_ports;
 };

@@ -1,0 +1,264 @@
+// POSIX serial devices (real ports, USB adapters and pseudo-terminals) behind the port seam.
+//
+// The device is opened non-blocking and exclusively (TIOCEXCL against other openers, an flock
+// against other instances of this tool), then put into a raw binary mode. Input that the kernel
+// already holds is moved into a buffer of this driver whenever the caller waits for more, so that
+// the wait can block in poll() until a new byte arrives; queue counts include that buffer.
+//
+// Pseudo-terminals accept break requests (TIOCSBRK/TIOCCBRK succeed on Linux), so a break needs
+// no special case.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "serial/serial.hpp"
+#include "serial/tty_settings.hpp"
+
+namespace {
+
+// Input this driver holds beyond the kernel's own queue.
+constexpr size_t kMaxBufferedInput = 65536;
+// Extra allowance for a write to be taken by the device, beyond twice its line time.
+constexpr uint32_t kWriteSlackMs = 1000;
+
+// Milliseconds the line needs for n bytes at baud (10 bits per byte), rounded up.
+uint32_t LineTimeMs(uint64_t n, uint32_t baud) {
+    const uint64_t rate = baud == 0 ? 1 : baud;
+    return static_cast<uint32_t>((n * 10 * 1000 + rate - 1) / rate);
+}
+
+// Milliseconds from now until `deadline` on `clock`, 0 when reached.
+int RemainingMs(IClock& clock, uint32_t deadline) {
+    const auto remaining = static_cast<int32_t>(deadline - clock.NowMs());
+    return remaining > 0 ? remaining : 0;
+}
+
+class PosixPortDriver final : public IPortDriver {
+  public:
+    explicit PosixPortDriver(int fd) : m_fd(fd) {}
+
+    ~PosixPortDriver() override {
+        ioctl(m_fd, TIOCNXCL);
+        close(m_fd);  // also releases the flock
+    }
+
+    PosixPortDriver(const PosixPortDriver&) = delete;
+    PosixPortDriver& operator=(const PosixPortDriver&) = delete;
+
+    // The kernel's queues have fixed sizes.
+    bool SetupQueues(uint32_t, uint32_t) override { return !m_failed; }
+
+    bool ClearErrors(QueueCounts* counts) override {
+        int in = 0;
+        int out = 0;
+        if (m_failed || ioctl(m_fd, FIONREAD, &in) != 0 || ioctl(m_fd, TIOCOUTQ, &out) != 0) {
+            return false;
+        }
+        if (counts != nullptr) {
+            counts->inQueue = static_cast<uint32_t>(m_input.size() + static_cast<size_t>(in));
+            counts->outQueue = static_cast<uint32_t>(out);
+        }
+        return true;
+    }
+
+    bool Purge(bool input, bool output) override {
+        if (input) {
+            m_input.clear();
+        }
+        return !m_failed && tty::Flush(m_fd, input, output);
+    }
+
+    bool SetBreak(bool on) override {
+        return !m_failed && ioctl(m_fd, on ? TIOCSBRK : TIOCCBRK) == 0;
+    }
+
+    bool GetSettings(LineSettings* settings) override {
+        LineSettings read = m_kept;
+        if (m_failed || !tty::ReadLineSettings(m_fd, &read)) {
+            return false;
+        }
+        *settings = read;
+        m_baudRate = read.baudRate;
+        return true;
+    }
+
+    bool SetSettings(const LineSettings& settings) override {
+        if (m_failed || !tty::WriteLineSettings(m_fd, settings)) {
+            return false;
+        }
+        // What termios has no place for is kept here and reported back.
+        m_kept.binary = settings.binary;
+        m_kept.abortOnError = settings.abortOnError;
+        m_baudRate = settings.baudRate;
+        return true;
+    }
+
+    // Returns once the device has taken every byte, so that purging the output queue afterwards
+    // cannot discard any of them. Bounded by twice the line time plus a second.
+    bool Write(const uint8_t* data, uint32_t n) override {
+        if (m_failed) {
+            return false;
+        }
+        IClock& clock = SystemClock();
+        const uint32_t giveUpAt = clock.NowMs() + 2 * LineTimeMs(n, m_baudRate) + kWriteSlackMs;
+        uint32_t done = 0;
+        while (done < n) {
+            const ssize_t written = write(m_fd, data + done, n - done);
+            if (written > 0) {
+                done += static_cast<uint32_t>(written);
+                continue;
+            }
+            if (written < 0 && errno == EINTR) {
+                continue;
+            }
+            if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                return false;
+            }
+            const int remaining = RemainingMs(clock, giveUpAt);
+            if (remaining == 0 || !PollFor(POLLOUT, remaining)) {
+                return false;
+            }
+        }
+        for (;;) {
+            int out = 0;
+            if (ioctl(m_fd, TIOCOUTQ, &out) != 0) {
+                return false;
+            }
+            if (out == 0) {
+                return true;
+            }
+            const int remaining = RemainingMs(clock, giveUpAt);
+            if (remaining == 0) {
+                return false;
+            }
+            const uint32_t drainMs =
+                std::max<uint32_t>(1, LineTimeMs(static_cast<uint64_t>(out), m_baudRate));
+            clock.SleepUntilMs(clock.NowMs() +
+                               std::min<uint32_t>(drainMs, static_cast<uint32_t>(remaining)));
+        }
+    }
+
+    bool Read(uint8_t* data, uint32_t n) override {
+        if (m_failed) {
+            return false;
+        }
+        uint32_t done = 0;
+        while (done < n && !m_input.empty()) {
+            data[done++] = m_input.front();
+            m_input.pop_front();
+        }
+        while (done < n) {
+            const ssize_t got = read(m_fd, data + done, n - done);
+            if (got > 0) {
+                done += static_cast<uint32_t>(got);
+            } else if (!(got < 0 && errno == EINTR)) {
+                return false;  // fewer bytes than were queued
+            }
+        }
+        return true;
+    }
+
+    void WaitForChange(WaitFor what, uint32_t deadlineMs) override {
+        IClock& clock = CurrentClock();
+        const int remaining = RemainingMs(clock, deadlineMs);
+        if (remaining == 0 || m_failed) {
+            return;
+        }
+        if (what == WaitFor::OutputDrained) {
+            int out = 0;
+            if (ioctl(m_fd, TIOCOUTQ, &out) != 0) {
+                m_failed = true;
+                return;
+            }
+            const uint32_t drainMs =
+                std::max<uint32_t>(1, LineTimeMs(static_cast<uint64_t>(out), m_baudRate));
+            clock.SleepUntilMs(clock.NowMs() +
+                               std::min<uint32_t>(drainMs, static_cast<uint32_t>(remaining)));
+            return;
+        }
+        // Take what the kernel holds so that poll() waits for the next byte.
+        TakeKernelInput();
+        if (m_input.size() >= kMaxBufferedInput) {
+            clock.SleepUntilMs(clock.NowMs() + 1);
+            return;
+        }
+        PollFor(POLLIN, remaining);
+    }
+
+  private:
+    // Waits for `events`; false on time-out or when the device has gone (then the port fails).
+    bool PollFor(short events, int timeoutMs) {
+        pollfd p{m_fd, events, 0};
+        int ready = 0;
+        do {
+            ready = poll(&p, 1, timeoutMs);
+        } while (ready < 0 && errno == EINTR);
+        if (ready < 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            m_failed = true;
+            return false;
+        }
+        return ready > 0;
+    }
+
+    void TakeKernelInput() {
+        uint8_t chunk[512];
+        while (m_input.size() < kMaxBufferedInput) {
+            const size_t room = std::min(sizeof chunk, kMaxBufferedInput - m_input.size());
+            const ssize_t got = read(m_fd, chunk, room);
+            if (got > 0) {
+                m_input.insert(m_input.end(), chunk, chunk + got);
+            } else if (!(got < 0 && errno == EINTR)) {
+                return;
+            }
+        }
+    }
+
+    int m_fd;
+    bool m_failed = false;  // the device went away or failed; every operation fails from now
+    uint32_t m_baudRate = 9600;
+    LineSettings m_kept;
+    std::deque<uint8_t> m_input;
+};
+
+class PosixPorts final : public IPortSystem {
+  public:
+    std::unique_ptr<IPortDriver> Open(const std::string& name) override {
+        if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '4') {
+            return nullptr;
+        }
+        const std::string path = PosixDeviceForPort(name[3] - '0');
+        if (path.empty()) {
+            return nullptr;
+        }
+        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            return nullptr;
+        }
+        // The driver owns the descriptor from here: its destructor closes it on every failure.
+        auto driver = std::make_unique<PosixPortDriver>(fd);
+        if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 || !tty::MakeRaw(fd)) {
+            return nullptr;
+        }
+        LineSettings settings;
+        if (!driver->GetSettings(&settings)) {
+            return nullptr;
+        }
+        return driver;
+    }
+};
+
+}  // namespace
+
+IPortSystem& PosixPortSystem() {
+    static PosixPorts ports;
+    return ports;
+}
