@@ -1,11 +1,27 @@
 // The virtual TK358 camera: answers every exchange of the camera line as the real camera must,
 // keeps its state (status block values, picture stores, name table) and records what it received.
 // It runs on any ICameraLine: the virtual line (virtual time) or a pseudo-terminal (real time).
+//
+// It is driven only by OnByte, OnBreak and its own timers (ICameraLine::After); it has no thread.
+//
+// Normal mode: 8-byte command packets ending in 0x1A are acknowledged with 0xD1 (0xE1 for an
+// unknown opcode, a loader opcode, bad parameters or a store that is absent), followed by the
+// command's data phase and the completion byte 0x00. Data to the host goes in packets of the
+// command's packet size plus an XOR byte; the camera waits for 0xD2 (next packet) or 0xE3 (send
+// it again), sends again after 3,000 ms of silence and gives the command up after five sendings.
+// Data from the host arrives in frames (control byte, payload, XOR over the payload), each
+// answered 0xD2 or 0xE3; control byte 0x80 marks the last one.
+// Download mode: answers the greeting, takes the speed, bank, block and parameter commands.
+//
+// The byte stream is resynchronised on garbage: a pause of more than 20 ms between two bytes
+// drops a partial packet, and a packet is taken only as 8 bytes whose byte 6 is 0 and byte 7 is
+// 0x1A (anything before them slides out). Garbage is never answered.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,16 +54,17 @@ struct CameraState {
     uint8_t stateByte = 2;  // the camera accepts commands only when it is 2
     uint8_t versionMajor = 1;
     uint8_t versionMinor = 5;
-    uint32_t clock = 0;  // half-seconds since 1994-01-01 00:00:00 local time
+    uint32_t clock = 0;  // half-seconds since 1994-01-01 00:00:00 local time; does not tick
     uint8_t modeIndex = 0;
     bool store1Present = false;
-    std::array<uint8_t, 11> text{};     // the 11-character text
-    std::array<uint8_t, 32> cameraId{}; // the camera ID text
+    std::array<uint8_t, 11> text{};      // the 11-character text
+    std::array<uint8_t, 32> cameraId{};  // the camera ID text
     PictureStore store0;
     PictureStore store1;
     std::array<uint8_t, 256> nameTable{};  // eight 15-byte fields at 0, 15, ..., 105
     int selectedName = -1;
-    // Raw bytes of the status block that carry no decoded meaning here; applied last.
+    // Raw bytes of the status block (offset, value) that carry no decoded meaning here; applied
+    // last, so they can also overwrite any field above.
     std::vector<std::pair<uint8_t, uint8_t>> statusOverrides;
 };
 
@@ -72,35 +89,71 @@ struct ReceivedBlock {
 };
 
 // Faults, each active until cleared. Opcodes select which command a fault applies to
-// (kAnyOpcode = all). Counters count occurrences since the fault was set.
+// (kAnyOpcode = all; the default -2 matches nothing). Counters that count "from the moment the
+// fault was set" restart whenever their field gets a new value.
 constexpr int kAnyOpcode = -1;
 struct CameraFaults {
-    int refuseOpcode = -2;              // answer 0xE1 to this command (kAnyOpcode: every command)
-    int answer10Opcode = -2;            // answer 0x10 instead of 0xD1
-    int badXorOnPacket = 0;             // send a wrong XOR byte on the n-th data packet sent (1-based)
-    int badXorCount = 0;                // ... this many times in a row
-    int refuseDataPackets = 0;          // answer 0xE3 to the next k data packets received
-    int e2InsteadOfPacketOpcode = -2;   // send 0xE2 instead of the data packet of this command
-    int completionByteOpcode = -2;      // send `completionByte` as completion of this command
+    // Answer 0xE1 to this command, in either mode. The command is still recorded.
+    int refuseOpcode = -2;
+    // Answer 0x10 instead of 0xD1 to this command; the command then ends.
+    int answer10Opcode = -2;
+    // Send a wrong XOR byte on the n-th data packet sent to the host (1-based, counting every
+    // sending, resends included, from the moment this field was set) ...
+    int badXorOnPacket = 0;
+    // ... and on this many packets in a row from there (0 counts as 1).
+    int badXorCount = 0;
+    // Answer 0xE3 to the next k good data packets received; decremented as it is used.
+    int refuseDataPackets = 0;
+    // Send the single byte 0xE2 instead of the first data packet of this command; the command
+    // then ends without a completion byte.
+    int e2InsteadOfPacketOpcode = -2;
+    // Send `completionByte` as the completion byte of this command.
+    int completionByteOpcode = -2;
     uint8_t completionByte = 0x01;
-    int noCompletionOpcode = -2;        // send no completion byte for this command
-    int failBlockIndex = -1;            // refuse (0xE1) the block command with this index
-    uint64_t stallUs = 0;               // extra delay before every answer (within the waits)
-    int silentAfterCommands = -1;       // answer nothing at all after this many commands
-    bool unplugged = false;             // answers nothing
-    int greetingWrongByte = -1;         // in download mode: corrupt this byte of the answer
-    int greetingShortBy = 0;            // in download mode: leave out this many final bytes
-    uint32_t deafAtBaud = 0;            // answers nothing while the line runs at this baud rate
-    bool ignoreBreak = false;           // a break does not bring it back to 9,600 bit/s
+    // Send no completion byte for this command (it ends silently after its data phase).
+    int noCompletionOpcode = -2;
+    // Refuse (0xE1) the block command 0x1D for this block index; the block is not recorded.
+    int failBlockIndex = -1;
+    // Extra delay before every answer byte or packet. Below 1,900,000 us the camera stays within
+    // every wait of the host; above, it provokes the host's time-outs.
+    uint64_t stallUs = 0;
+    // After this many command packets (counted from the moment the field was set) the camera
+    // answers nothing at all, as if unplugged from that point on. -1: off.
+    int silentAfterCommands = -1;
+    // Hears nothing and answers nothing (no command, break or greeting reaches it).
+    bool unplugged = false;
+    // In download mode: corrupt this byte (0-11) of the greeting answer.
+    int greetingWrongByte = -1;
+    // In download mode: leave out this many final bytes of the greeting answer.
+    int greetingShortBy = 0;
+    // Hears nothing while its line runs at this baud rate (a break still reaches it).
+    uint32_t deafAtBaud = 0;
+    // A break does not bring it back to 9,600 bit/s (it is still counted).
+    bool ignoreBreak = false;
+};
+
+// The camera's own pace. Every delay is measured from the moment the byte or packet that
+// prompts it has arrived; `CameraFaults::stallUs` is added to each.
+struct CameraTiming {
+    uint64_t answerUs = 1'000;             // processing time before an answer
+    uint64_t slowCommandUs = 20'000;       // time 0x45, 0x46, 0x48 and 0x4A take before completing
+    uint64_t resendAfterUs = 3'000'000;    // no answer to a data packet: send it again
+    int sendingsPerPacket = 5;             // then the command is given up silently
+    uint64_t hostFrameWaitUs = 4'000'000;  // no data frame from the host: command given up
+    uint64_t interByteGapUs = 20'000;      // a longer pause drops a partially received packet
+    uint64_t minBreakUs = 250'000;         // a shorter break is ignored
 };
 
 class VirtualCamera final : public ICameraReceiver {
-public:
+  public:
     explicit VirtualCamera(ICameraLine& line);
     ~VirtualCamera() override;
+    VirtualCamera(const VirtualCamera&) = delete;
+    VirtualCamera& operator=(const VirtualCamera&) = delete;
 
     CameraState& State() { return m_state; }
     CameraFaults& Faults() { return m_faults; }
+    CameraTiming& Timing() { return m_timing; }
 
     // The 126-byte status block as the camera sends it now.
     std::array<uint8_t, 126> BuildStatusBlock() const;
@@ -110,9 +163,10 @@ public:
     const std::vector<ReceivedBank>& Banks() const { return m_banks; }
     const std::vector<ReceivedBlock>& Blocks() const { return m_blocks; }
     const std::vector<ReceivedParameter>& Parameters() const { return m_parameters; }
-    int Greetings() const { return m_greetings; }
-    int Breaks() const { return m_breaks; }
-    // The firmware image as written so far (196,608 bytes, zero where no block arrived).
+    int Greetings() const { return m_greetings; }  // greetings heard, in either mode
+    int Breaks() const { return m_breaks; }        // breaks of at least minBreakUs
+    // The firmware image as written so far (196,608 bytes, zero where no block arrived; blocks
+    // with an index beyond 767 are recorded but not placed).
     std::vector<uint8_t> Image() const;
 
     // Called for every event worth a line in a log (packets, answers, speed changes, breaks).
@@ -124,10 +178,11 @@ public:
 
     struct Impl;
 
-private:
+  private:
     ICameraLine& m_line;
     CameraState m_state;
     CameraFaults m_faults;
+    CameraTiming m_timing;
     std::vector<ReceivedCommand> m_commands;
     std::vector<ReceivedBank> m_banks;
     std::vector<ReceivedBlock> m_blocks;
@@ -136,5 +191,7 @@ private:
     int m_breaks = 0;
     std::unique_ptr<Impl> m_impl;
 };
+
+constexpr size_t kCameraImageBytes = 196'608;
 
 }  // namespace sim

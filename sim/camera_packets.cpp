@@ -1,0 +1,108 @@
+// Command packet assembly with resynchronisation, the greeting, and the start of a command.
+#include <algorithm>
+#include <string>
+
+#include "sim/camera_impl.hpp"
+
+namespace sim {
+
+namespace {
+
+int OpcodeOf(const CommandPacket& p) {
+    return p[0];
+}
+
+bool Matches(int faultOpcode, int opcode) {
+    return faultOpcode == kAnyOpcode || faultOpcode == opcode;
+}
+
+}  // namespace
+
+// Collects bytes towards a command packet: 8 bytes whose byte 6 is 0 and byte 7 is 0x1A. A pause
+// longer than the inter-byte gap drops what was collected; older bytes slide out of the window.
+bool VirtualCamera::Impl::CollectPacket(uint8_t byte, uint64_t gapUs, CommandPacket* packet) {
+    if (gapUs > cam.m_timing.interByteGapUs) {
+        window.clear();
+    }
+    window.push_back(byte);
+    if (window.size() > kGreeting.size()) {
+        window.erase(window.begin());
+    }
+    const size_t n = window.size();
+    if (byte != kPacketEnd || n < packet->size() || window[n - 2] != 0) {
+        return false;
+    }
+    std::copy(window.end() - static_cast<std::ptrdiff_t>(packet->size()), window.end(),
+              packet->begin());
+    window.clear();
+    return true;
+}
+
+void VirtualCamera::Impl::OnIdleByte(uint8_t byte, uint64_t gapUs) {
+    if (greetingAnswered) {
+        greetingAnswered = false;
+        if (byte == kAccept && (window.empty() || gapUs > cam.m_timing.interByteGapUs)) {
+            window.clear();
+            Log("rx 0xD1: host accepted the greeting answer");
+            return;
+        }
+    }
+    CommandPacket packet{};
+    if (CollectPacket(byte, gapUs, &packet)) {
+        OnPacket(packet);
+        return;
+    }
+    if (window.size() == kGreeting.size() &&
+        std::equal(window.begin(), window.end(), kGreeting.begin())) {
+        window.clear();
+        OnGreeting();
+    }
+}
+
+void VirtualCamera::Impl::OnGreeting() {
+    ++cam.m_greetings;
+    if (cam.m_state.mode != CameraMode::Download) {
+        Log("rx greeting (normal mode: not answered)");
+        return;
+    }
+    Log("rx greeting");
+    phase = ExchangePhase::Working;
+    Later(AnswerDelayUs(), [this] {
+        const CameraFaults& f = cam.m_faults;
+        std::vector<uint8_t> answer(kGreetingAnswer.begin(), kGreetingAnswer.end());
+        if (f.greetingWrongByte >= 0 && static_cast<size_t>(f.greetingWrongByte) < answer.size()) {
+            answer[static_cast<size_t>(f.greetingWrongByte)] ^= 0x20;
+        }
+        const size_t cut =
+            std::min(answer.size(), static_cast<size_t>(std::max(0, f.greetingShortBy)));
+        answer.resize(answer.size() - cut);
+        Send(answer);
+        Log("tx greeting answer \"" + std::string(answer.begin(), answer.end()) + "\"");
+        phase = ExchangePhase::Idle;
+        window.clear();
+        greetingAnswered = true;
+    });
+}
+
+void VirtualCamera::Impl::OnPacket(const CommandPacket& packet) {
+    const CameraFaults& f = cam.m_faults;
+    if (Silent()) {
+        return;
+    }
+    silentCounter.Next(f.silentAfterCommands);
+    cam.m_commands.push_back({line.NowUs(), packet});
+    Log("rx command " + DescribePacket(packet, cam.m_state.mode));
+
+    opcode = OpcodeOf(packet);
+    current = cam.m_state.mode == CameraMode::Normal ? PlanNormal(packet) : PlanDownload(packet);
+    if (Matches(f.refuseOpcode, opcode)) {
+        current = CommandPlan::Refused();
+    } else if (Matches(f.answer10Opcode, opcode)) {
+        current = CommandPlan{};
+        current.ack = kUnexpected10;
+    }
+    phase = ExchangePhase::Working;
+    Later(AnswerDelayUs(), [this] { SendAck(); });
+}
+
+}  // namespace sim
