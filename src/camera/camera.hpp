@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "serial/serial.hpp"
@@ -133,6 +134,31 @@ using ItemName = std::array<char, 15>;
 // True when the 15-byte field holds a name the camera accepts.
 bool NameIsValid(const NameField& name);
 
+// Layouts of the picture store data on the camera line.
+constexpr size_t kNameTableBytes = 256;  // eight 15-byte fields, byte 120 zero, the rest unused
+constexpr size_t kGroupNameBytes = 16;   // room per group in the group names data
+constexpr size_t kItemCountBytes = 16;   // item count answer: 32-bit big-endian, then unused
+constexpr size_t kItemRecordBytes = 20;  // one item of an item list
+// A group travels in one parameter byte: no group above this number can be addressed.
+constexpr int32_t kMaxAddressableGroup = 255;
+// The count field of an item list is 16-bit signed: no list carries more items.
+constexpr int32_t kMaxListItems = 32767;
+
+using NameTableBlock = std::array<uint8_t, kNameTableBytes>;
+
+// The name table as sent: the eight fields unchanged at offsets 0, 15, ..., 105; the rest 0.
+NameTableBlock BuildNameTableBlock(const NameTable& table);
+// The name table as read: the eight fields, each with its last byte set to 0.
+NameTable NameTableFromBlock(const NameTableBlock& block);
+// Names of a group table: entry 0 all zeros, entry k the 15 bytes at 15 x (k - 1) of `names`
+// (zeros where `names` is too short). Item counts are left alone.
+void FillGroupNames(std::span<const uint8_t> names, std::span<GroupEntry> entries);
+// The item name of a 20-byte item record: bytes 0-6, '.', bytes 8-10, four zeros.
+ItemName ItemNameFromRecord(std::span<const uint8_t, kItemRecordBytes> record);
+// The group count of a store as the decoded status reports it; nothing when the store is absent
+// (store 0 is always present; any other value means store 1).
+std::optional<int32_t> StoreGroupCount(const CameraStatus& status, int32_t store);
+
 // ---------------------------------------------------------------------------------------------
 // The camera device interface: camera operations in a fixed slot order.
 // ---------------------------------------------------------------------------------------------
@@ -238,6 +264,21 @@ public:
     uint32_t SpeedCommandStatus(int speedCode);
 
     const CameraStatus& DecodedStatus() const { return m_camera; }
+
+protected:
+    // Steps of the picture store operations.
+    // Link check, status request, decode and store check. Returns the operation's return value
+    // when it ends here; otherwise nothing, with the store's group count in `groups`.
+    std::optional<int32_t> OpenStore(int32_t store, int32_t* groups);
+    // A command with the store in parameter byte 1 (`params` are bytes 1-5; byte 1 is set here).
+    // A store other than 0 or 1 sets status 1 and sends nothing.
+    void RunStoreCommand(uint8_t opcode, int32_t store, std::array<uint8_t, 5> params, uint8_t* in,
+                         int inLength, const uint8_t* out, int outLength, int frameLength,
+                         int completionMs);
+    // Command 0x45: the item count of a group, or 0 when the command delivered none.
+    int32_t ReadItemCount(int32_t store, int32_t group);
+    // Ends an operation with a result code written directly (m_status stays 0); returns it.
+    int32_t EndWithResult(int16_t result);
 
 protected:
     CameraStatus m_camera;                  // what the last status block says

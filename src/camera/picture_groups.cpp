@@ -1,0 +1,126 @@
+// The groups of a picture store: the group table (names and item counts), the group command and
+// renaming a group.
+#include <cstring>
+#include <memory>
+
+#include "camera/camera.hpp"
+
+namespace {
+
+constexpr uint8_t kOpGroupNames = 0x44;
+constexpr uint8_t kOpGroupCommand = 0x46;
+constexpr uint8_t kOpRenameGroup = 0x47;
+
+constexpr int kGroupNamesFrame = 257;  // 256 data bytes and the XOR byte
+constexpr int kRenameFrame = 18;       // control byte, 16 data bytes, XOR byte
+constexpr int kCompletionMs = 3000;
+constexpr int kSlowCompletionMs = 200000;
+
+constexpr size_t kNameFieldBytes = std::tuple_size_v<NameField>;
+
+struct BlockDeleter {
+    void operator()(uint8_t* block) const { FreeBlock(block); }
+};
+using Block = std::unique_ptr<uint8_t, BlockDeleter>;
+
+bool GroupInRange(int32_t group, int32_t lowest, int32_t groups) {
+    return group >= lowest && group <= groups && group <= kMaxAddressableGroup;
+}
+
+}  // namespace
+
+void FillGroupNames(std::span<const uint8_t> names, std::span<GroupEntry> entries) {
+    if (entries.empty()) {
+        return;
+    }
+    entries[0].name = {};
+    for (size_t k = 1; k < entries.size(); ++k) {
+        NameField& name = entries[k].name;
+        const size_t offset = kNameFieldBytes * (k - 1);
+        if (offset + kNameFieldBytes <= names.size()) {
+            std::memcpy(name.data(), names.data() + offset, kNameFieldBytes);
+        } else {
+            name = {};
+        }
+    }
+}
+
+int32_t CCameraProtocol::ReadGroupTable(int32_t store, std::span<GroupEntry> out) {
+    m_status = kStatusOk;
+    m_result = kResultOk;
+    int32_t groups = 0;
+    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
+        return *ended;
+    }
+    // A count below 0, or above the groups a command can address, is no table the camera can
+    // have: it is a failure of the camera's answer.
+    if (groups < 0 || groups > kMaxAddressableGroup) {
+        m_status = kStatusCameraFailed;
+        return static_cast<int32_t>(FinishOperation());
+    }
+    const size_t entries = static_cast<size_t>(groups) + 1;
+    if (out.size() < entries) {
+        return EndWithResult(kResultBadArgument);
+    }
+    const size_t nameBytes = kGroupNameBytes * static_cast<size_t>(groups);
+    const Block names(static_cast<uint8_t*>(AllocZeroed(nameBytes + 1)));
+    if (!names) {
+        return EndWithResult(kResultNoMemory);
+    }
+    if (groups > 0) {
+        RunStoreCommand(kOpGroupNames, store, {}, names.get(), static_cast<int>(nameBytes), nullptr,
+                        0, kGroupNamesFrame, kCompletionMs);
+    }
+    if (m_status != kStatusOk) {
+        return static_cast<int32_t>(FinishOperation());
+    }
+    FillGroupNames({names.get(), nameBytes}, out.first(entries));
+    // Room beyond the table is cleared, so that no stale entry looks like a group.
+    for (GroupEntry& unused : out.subspan(entries)) {
+        unused = GroupEntry{};
+    }
+    for (int32_t k = 0; k <= groups && m_status == kStatusOk; ++k) {
+        const int32_t count = ReadItemCount(store, k);
+        if (m_status == kStatusOk) {
+            out[static_cast<size_t>(k)].itemCount = count;
+        }
+    }
+    return static_cast<int32_t>(FinishOperation());
+}
+
+int32_t CCameraProtocol::GroupCommand(int32_t store, int16_t group) {
+    m_status = kStatusOk;
+    m_result = kResultOk;
+    int32_t groups = 0;
+    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
+        return *ended;
+    }
+    if (!GroupInRange(group, 0, groups)) {
+        return EndWithResult(kResultBadArgument);
+    }
+    RunStoreCommand(kOpGroupCommand, store, {0, 0, 0, static_cast<uint8_t>(group), 0}, nullptr, 0,
+                    nullptr, 0, 0, kSlowCompletionMs);
+    return static_cast<int32_t>(FinishOperation());
+}
+
+int32_t CCameraProtocol::RenameGroup(int32_t store, int16_t group, const NameField& name) {
+    m_status = kStatusOk;
+    m_result = kResultOk;
+    if (!NameIsValid(name)) {
+        m_status = kStatusBadArgument;
+        return static_cast<int32_t>(FinishOperation());
+    }
+    int32_t groups = 0;
+    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
+        return *ended;
+    }
+    // Group 0 has no name of its own.
+    if (!GroupInRange(group, 1, groups)) {
+        return EndWithResult(kResultBadArgument);
+    }
+    std::array<uint8_t, kGroupNameBytes> data{};  // the name, zero-padded
+    std::memcpy(data.data(), name.data(), name.size());
+    RunStoreCommand(kOpRenameGroup, store, {0, 0, 0, static_cast<uint8_t>(group), 0}, nullptr, 0,
+                    data.data(), static_cast<int>(data.size()), kRenameFrame, kCompletionMs);
+    return static_cast<int32_t>(FinishOperation());
+}
