@@ -1,0 +1,302 @@
+// The update workflow through the scripted front end against the virtual camera, in virtual
+// time: one test per way a run can go.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "app/app_test_support.hpp"
+
+namespace {
+
+using apptest::FirmwareFile;
+using apptest::ImagePart;
+using Kind = UiEvent::Kind;
+using Outcome = CFirmwareUpdater::Outcome;
+
+const std::string kSuccess120 =
+    "Firmware 1.20 was successfully installed in your Orvia Lumen Precision TK358 zoom "
+    "camera!\nClose the lens cover to complete the update.";
+
+class UpdateWorkflow : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        g_pUpdater = &updater;
+        ui.Attach(&updater);
+        world.SetCameraId("TK358-000417");
+        world.camera.State().versionMajor = 1;
+        world.camera.State().versionMinor = 12;
+    }
+    void TearDown() override { g_pUpdater = nullptr; }
+
+    std::string GoodFile(const char* fields = "0120") {
+        return dir.Write("good.fw", FirmwareFile(fields));
+    }
+    void ChoosePort(int16_t port) { ui.portAnswers.push_back({kDialogOk, port}); }
+    void ChooseFile(const std::string& path) { ui.fileAnswers.push_back({kChooseOk, path}); }
+
+    std::vector<std::string> Prompts() const {
+        std::vector<std::string> lines;
+        for (const UiEvent& e : ui.EventsOf(Kind::Prompt)) {
+            lines.push_back(e.text);
+        }
+        return lines;
+    }
+    std::vector<int> Dialogs() const {
+        std::vector<int> ids;
+        for (const UiEvent& e : ui.EventsOf(Kind::TextDialog)) {
+            ids.push_back(e.dialog);
+        }
+        return ids;
+    }
+    std::vector<std::string> Messages() const {
+        std::vector<std::string> texts;
+        for (const UiEvent& e : ui.EventsOf(Kind::Message)) {
+            texts.push_back(e.text);
+        }
+        return texts;
+    }
+    // Every wait cursor is switched off again, never nested.
+    void ExpectCursorBalanced() const {
+        int depth = 0;
+        for (const UiEvent& e : ui.Events()) {
+            if (e.kind == Kind::WaitCursorOn) {
+                EXPECT_EQ(++depth, 1);
+            } else if (e.kind == Kind::WaitCursorOff) {
+                EXPECT_EQ(--depth, 0);
+            }
+        }
+        EXPECT_EQ(depth, 0);
+    }
+    // The link's port is closed whenever a run has ended.
+    void ExpectLinkReleased() const { EXPECT_FALSE(world.line.HostEndOpen()); }
+
+    apptest::VirtualWorld world;
+    apptest::TempDir dir;
+    CScriptedUserInterface ui;
+    CFirmwareUpdater updater{ui, world.ports};
+};
+
+TEST_F(UpdateWorkflow, QuitInThePortDialogEndsBeforeAnyLink) {
+    ui.portAnswers.push_back({kDialogQuit, 0});
+    EXPECT_EQ(updater.RunUpdate(), Outcome::EndedByChoice);
+    EXPECT_EQ(world.ports.OpenCount(1), 0);
+    EXPECT_EQ(ui.Count(Kind::WaitCursorOn), 0u);
+    EXPECT_TRUE(Prompts().empty());
+    EXPECT_EQ(world.camera.Greetings(), 0);
+}
+
+TEST_F(UpdateWorkflow, CameraNotFoundShowsMessage6AfterReleasingTheLink) {
+    world.camera.Faults().unplugged = true;
+    ChoosePort(0);  // AUTO searches COM1 to COM4
+    ui.onEvent = [this](const UiEvent& e) {
+        if (e.kind == Kind::Message) {
+            EXPECT_FALSE(world.line.HostEndOpen()) << "the link goes before the message";
+        }
+    };
+    EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
+    EXPECT_EQ(Messages(), std::vector<std::string>{LoadString(kStrCameraNotFound)});
+    EXPECT_GE(world.ports.OpenCount(1), 1);
+    EXPECT_EQ(ui.Count(Kind::ChooseFile), 0u);
+    EXPECT_EQ(Prompts(), std::vector<std::string>{LoadString(kStrSearching)});
+    EXPECT_EQ(updater.m_cameraInfoValid, 0);
+    ExpectCursorBalanced();
+    ExpectLinkReleased();
+}
+
+TEST_F(UpdateWorkflow, ChosenPortIsTheOneSearched) {
+    apptest::VirtualWorld onCom3(3);
+    CScriptedUserInterface ui3;
+    CFirmwareUpdater updater3(ui3, onCom3.ports);
+    g_pUpdater = &updater3;
+    ui3.Attach(&updater3);
+    ui3.portAnswers.push_back({kDialogOk, 2});  // COM2: nothing there
+    EXPECT_EQ(updater3.RunUpdate(), Outcome::Failed);
+    EXPECT_EQ(onCom3.ports.OpenCount(3), 0);
+    EXPECT_EQ(onCom3.camera.Greetings(), 0);
+    ui3.portAnswers.push_back({kDialogOk, 3});  // COM3: the camera; then quit at the file
+    EXPECT_EQ(updater3.RunUpdate(), Outcome::EndedByChoice);
+    EXPECT_GE(onCom3.ports.OpenCount(3), 1);
+    EXPECT_EQ(onCom3.ports.OpenCount(1), 0);
+    EXPECT_GT(onCom3.camera.Greetings(), 0);
+    EXPECT_FALSE(onCom3.line.HostEndOpen());
+    g_pUpdater = &updater;
+}
+
+TEST_F(UpdateWorkflow, PicturesInTheCameraEndTheRunAfterDialog112) {
+    world.camera.State().store0.pictures = 3;
+    ChoosePort(1);
+    ChooseFile(GoodFile());
+    EXPECT_EQ(updater.RunUpdate(), Outcome::EndedByChoice);
+    EXPECT_EQ(Dialogs(), std::vector<int>{kDialogImagesPresent});
+    EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text, LoadString(kStrImagesPresent));
+    EXPECT_EQ(ui.Count(Kind::ChooseFile), 0u);
+    EXPECT_TRUE(world.camera.Blocks().empty());
+    // The camera's ID and version were taken over and shown before the dialog.
+    EXPECT_EQ(Prompts().back(), "Camera ID: TK358-000417     Firmware Version: 1.12");
+    EXPECT_EQ(updater.m_cameraInfoValid, 1);
+    ExpectLinkReleased();
+}
+
+TEST_F(UpdateWorkflow, DownloadModeCameraBlanksThePromptAndSkipsThePictureCheck) {
+    world.camera.State().mode = sim::CameraMode::Download;
+    world.camera.State().store0.pictures = 5;  // not looked at in download mode
+    ChoosePort(1);
+    ChooseFile(GoodFile("0305"));
+    ui.dialogAnswers.push_back(kDialogOk);
+    EXPECT_EQ(updater.RunUpdate(), Outcome::Installed);
+    EXPECT_EQ(Prompts(), (std::vector<std::string>{LoadString(kStrSearching), ""}));
+    EXPECT_EQ(updater.m_cameraInfoValid, 0);
+    EXPECT_EQ(updater.m_cameraVersionMajor, 0);
+    EXPECT_EQ(Dialogs(), std::vector<int>{kDialogSuccess});
+    EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text.substr(0, 22), "Firmware 3.5 was succe");
+    ExpectLinkReleased();
+}
+
+TEST_F(UpdateWorkflow, CancelledChoiceThenContinueThenAGoodFileInstalls) {
+    ChoosePort(1);
+    ui.fileAnswers.push_back({kChooseCancelled, {}});
+    ui.fileAnswers.push_back({kChooseCancelled, {}});
+    ChooseFile(GoodFile());
+    ui.dialogAnswers = {kDialogOk, kDialogOk, kDialogOk};
+    EXPECT_EQ(updater.RunUpdate(), Outcome::Installed);
+    EXPECT_EQ(Dialogs(), (std::vector<int>{kDialogSelectionCancelled, kDialogSelectionCancelled,
+                                           kDialogSuccess}));
+    EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text, "File selection was canceled !");
+    // Each choice gets the filter and the initial name taken from it.
+    for (const UiEvent& e : ui.EventsOf(Kind::ChooseFile)) {
+        EXPECT_EQ(e.text, "Firmware Files (*.fw )   |*.fw||  ");
+        EXPECT_EQ(e.detail, "*.fw ");
+    }
+    EXPECT_TRUE(Messages().empty());
+    ExpectLinkReleased();
+}
+
+TEST_F(UpdateWorkflow, QuitAfterACancelledChoiceEndsTheRun) {
+    ChoosePort(1);
+    ui.dialogAnswers.push_back(kDialogQuit);
+    EXPECT_EQ(updater.RunUpdate(), Outcome::EndedByChoice);
+    EXPECT_EQ(Dialogs(), std::vector<int>{kDialogSelectionCancelled});
+    EXPECT_TRUE(world.camera.Blocks().empty());
+    ExpectLinkReleased();
+}
+
+TEST_F(UpdateWorkflow, WrongFileThenContinueThenAGoodFileInstalls) {
+    std::vector<uint8_t> wrong = FirmwareFile();
+    wrong[5] = '_';
+    ChoosePort(1);
+    ChooseFile(dir.Write("wrong.fw", wrong));
+    ChooseFile(GoodFile());
+    ui.dialogAnswers = {kDialogOk, kDialogOk};
+    EXPECT_EQ(updater.RunUpdate(), Outcome::Installed);
+    EXPECT_EQ(Dialogs(), (std::vector<int>{kDialogWrongFile, kDialogSuccess}));
+    EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text, "\nSelected file is wrong.");
+    EXPECT_EQ(world.camera.Image(), ImagePart(FirmwareFile()));
+    ExpectLinkReleased();
+}
+
+TEST_F(UpdateWorkflow, ShortFileIsRefusedLikeAWrongFileAndNothingIsSent) {
+    ChoosePort(1);
+    ChooseFile(dir.Write("short.fw", FirmwareFile("0120", kFirmwareCompleteBytes - 1)));
+    ChooseFile(dir.Write("header.fw", FirmwareFile("0120", 130)));
+    ui.dialogAnswers = {kDialogOk, kDialogQuit};
+    EXPECT_EQ(updater.RunUpdate(), Outcome::EndedByChoice);
+    EXPECT_EQ(Dialogs(), (std::vector<int>{kDialogWrongFile, kDialogWrongFile}));
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_TRUE(world.camera.Blocks().empty());
+    EXPECT_TRUE(world.camera.Banks().empty());
+    EXPECT_EQ(ui.Count(Kind::CreateProgress), 0u);
+    ExpectLinkReleased();
+}
+
+TEST_F(UpdateWorkflow, FailedFileChoiceAndUnreadableFileEndWithTheirMessages) {
+    ChoosePort(1);
+    ui.fileAnswers.push_back({kChooseDialogFailed, {}});
+    EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"File not found error!"});
+    ExpectLinkReleased();
+
+    ui.ClearEvents();
+    ChoosePort(1);
+    ChooseFile(dir.Path() + "/vanished.fw");
+    EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"File open or read error!"});
+    EXPECT_TRUE(Dialogs().empty());
+    ExpectCursorBalanced();
+    ExpectLinkReleased();
+}
+
+TEST_F(UpdateWorkflow, FailedTransferShowsTheFailureTextThenMessage10) {
+    world.camera.Faults().failBlockIndex = 100;
+    ChoosePort(1);
+    ChooseFile(GoodFile());
+    ui.onEvent = [this](const UiEvent& e) {
+        if (e.kind == Kind::Message) {
+            EXPECT_FALSE(world.line.HostEndOpen());
+            EXPECT_EQ(updater.m_pProgressDialog, nullptr);
+        }
+    };
+    EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
+
+    const std::vector<UiEvent> progress = ui.EventsOf(Kind::Progress);
+    ASSERT_FALSE(progress.empty());
+    const UiEvent& last = progress.back();
+    EXPECT_EQ(last.stage, 3u);
+    EXPECT_EQ(last.text, "Downloading firmware failed.");
+    const UiEvent close = ui.EventsOf(Kind::CloseProgress).at(0);
+    EXPECT_EQ(close.atMs - last.atMs, 1000u);  // the failure text stays for one second
+    EXPECT_EQ(Messages(), std::vector<std::string>{LoadString(kStrUpdateFailed)});
+    // The message comes after the progress window has gone.
+    const auto& events = ui.Events();
+    const auto closeAt = std::find_if(events.begin(), events.end(), [](const UiEvent& e) {
+        return e.kind == Kind::CloseProgress;
+    });
+    const auto messageAt = std::find_if(events.begin(), events.end(),
+                                        [](const UiEvent& e) { return e.kind == Kind::Message; });
+    EXPECT_LT(closeAt - events.begin(), messageAt - events.begin());
+    EXPECT_TRUE(Dialogs().empty());
+    ExpectCursorBalanced();
+    ExpectLinkReleased();
+}
+
+TEST_F(UpdateWorkflow, SuccessfulUpdateWritesTheImageAndNamesTheFileVersion) {
+    ChoosePort(1);
+    const std::vector<uint8_t> file = FirmwareFile("0120", kFirmwareCompleteBytes + 500);
+    ChooseFile(dir.Write("longer.fw", file));
+    ui.dialogAnswers.push_back(kDialogOk);
+    EXPECT_EQ(updater.RunUpdate(), Outcome::Installed);
+
+    EXPECT_EQ(world.camera.Image(), ImagePart(file));
+    EXPECT_EQ(world.camera.Blocks().size(), 768u);
+    EXPECT_EQ(Dialogs(), std::vector<int>{kDialogSuccess});
+    EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text, kSuccess120);
+    EXPECT_EQ(updater.m_fileVersionMajor, 1);
+    EXPECT_EQ(updater.m_fileVersionMinor, 20);
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_EQ(Prompts(),
+              (std::vector<std::string>{LoadString(kStrSearching),
+                                        "Camera ID: TK358-000417     Firmware Version: 1.12"}));
+    EXPECT_EQ(std::string(updater.m_cameraId.data()), "TK358-000417");
+
+    // One progress window: stage 0 at 0, a step per block, the completion shown for a second.
+    EXPECT_EQ(ui.Count(Kind::CreateProgress), 1u);
+    const std::vector<UiEvent> progress = ui.EventsOf(Kind::Progress);
+    ASSERT_EQ(progress.size(), 1u + 768u + 1u);
+    EXPECT_EQ(progress.front().stage, 0u);
+    EXPECT_EQ(progress.front().value, 0);
+    EXPECT_EQ(progress.front().text, "Downloading firmware ...");
+    EXPECT_EQ(progress[768].stage, 1u);
+    EXPECT_EQ(progress[768].value, 99);  // the per-block percentage stays just below 100
+    EXPECT_EQ(progress.back().stage, 2u);
+    EXPECT_EQ(progress.back().value, 100);
+    EXPECT_EQ(progress.back().text, "Downloading firmware completed.");
+    EXPECT_EQ(ui.EventsOf(Kind::CloseProgress).at(0).atMs - progress.back().atMs, 1000u);
+    EXPECT_EQ(updater.m_pProgressDialog, nullptr);
+    EXPECT_EQ(updater.m_progressOpen, 0);
+    // The wait cursor is on around the connection and around the transfer.
+    EXPECT_EQ(ui.Count(Kind::WaitCursorOn), 3u);  // connect, loading the file, transfer
+    ExpectCursorBalanced();
+    ExpectLinkReleased();
+}
+
+}  // namespace
