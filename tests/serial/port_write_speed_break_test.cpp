@@ -1,0 +1,191 @@
+// Writing behind a draining output queue, speed changes, the break and the delay.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "line_fixture.hpp"
+
+namespace serial_test {
+namespace {
+
+class PortTest : public LineTest {
+  protected:
+    void SetUp() override { Open(); }
+
+    void Fill(uint16_t n, uint8_t first) {
+        for (uint16_t i = 0; i < n; ++i) {
+            port.m_sendBuf[i] = static_cast<uint8_t>(first + i);
+        }
+        port.m_sendLen = n;
+    }
+};
+
+TEST_F(PortTest, WriteOnAnIdleLineSendsTheBytesWithoutWaiting) {
+    Fill(12, 0x10);
+    const uint32_t start = clock.NowMs();
+    ASSERT_EQ(port.WritePort(200), kStatusOk);
+    EXPECT_EQ(clock.NowMs(), start);
+    clock.RunUntilUs(clock.NowUs() + 50'000);
+    ASSERT_EQ(receiver.bytes.size(), 12u);
+    EXPECT_EQ(receiver.bytes.front(), 0x10);
+    EXPECT_EQ(receiver.bytes.back(), 0x1B);
+}
+
+TEST_F(PortTest, WriteWaitsForTheQueueToDrainFirst) {
+    Fill(100, 0);
+    ASSERT_EQ(port.WritePort(200), kStatusOk);  // ~104 ms of line time at 9600
+    const uint64_t drainedUs = clock.NowUs() + 100 * 1042;
+
+    Fill(1, 0xEE);
+    ASSERT_EQ(port.WritePort(200), kStatusOk);
+
+    // The second write went out exactly when the first had left the queue.
+    EXPECT_EQ(clock.NowUs(), drainedUs);
+    clock.RunUntilUs(clock.NowUs() + 5'000);
+    ASSERT_EQ(receiver.bytes.size(), 101u);
+    EXPECT_EQ(receiver.bytes.back(), 0xEE);
+}
+
+TEST_F(PortTest, WriteTimeoutAllowsOneMillisecondPerQueuedByte) {
+    ASSERT_EQ(port.SetPortSpeed(2304), kStatusOk);  // 1,200 bit/s: 8.3 ms per byte
+    Fill(100, 0);
+    ASSERT_EQ(port.WritePort(0), kStatusOk);
+    const uint32_t start = clock.NowMs();
+
+    Fill(1, 0xEE);
+    EXPECT_EQ(port.WritePort(30), kStatusTimeout);
+
+    // 100 bytes were queued when the write began: 30 + 100 ms.
+    EXPECT_EQ(clock.NowMs(), start + 130);
+    clock.RunUntilUs(clock.NowUs() + 2'000'000);
+    EXPECT_EQ(line.HostOutputQueued(), 0u);
+    EXPECT_EQ(std::count(receiver.bytes.begin(), receiver.bytes.end(), 0xEE), 0);
+}
+
+TEST_F(PortTest, WriteRefusesMoreThanTheBufferAndAFullDriverQueueFails) {
+    port.m_sendLen = kPortBufferSize + 1;
+    EXPECT_EQ(port.WritePort(200), kStatusBadArgument);
+    EXPECT_EQ(line.HostOutputQueued(), 0u);
+
+    // The whole buffer fits the driver's queue.
+    port.m_sendLen = kPortBufferSize;
+    EXPECT_EQ(port.WritePort(200), kStatusOk);
+}
+
+TEST_F(PortTest, PurgeDiscardsOnlyWhatIsAskedFor) {
+    CameraSendsAt(clock.NowMs(), {1, 2, 3});
+    clock.RunUntilUs(clock.NowUs() + 10'000);
+    Fill(20, 0);
+    ASSERT_EQ(port.WritePort(0), kStatusOk);
+
+    port.PurgePort(0);
+    EXPECT_EQ(line.HostOutputQueued(), 1u);  // the byte on the wire completes
+    EXPECT_EQ(line.HostInputQueued(), 3u);
+
+    port.PurgePort(1);
+    EXPECT_EQ(line.HostInputQueued(), 0u);
+
+    // A single byte followed by a purge of the output still reaches the camera.
+    clock.RunUntilUs(clock.NowUs() + 10'000);
+    receiver.bytes.clear();
+    Fill(1, 0xD1);
+    ASSERT_EQ(port.WritePort(200), kStatusOk);
+    port.PurgePort(0);
+    clock.RunUntilUs(clock.NowUs() + 10'000);
+    EXPECT_EQ(receiver.bytes, std::vector<uint8_t>{0xD1});
+}
+
+TEST_F(PortTest, SpeedCodesSetTheTableRatesAndOthersAreRefused) {
+    const std::pair<int, uint32_t> table[] = {{96, 9600},   {192, 19200},   {384, 38400},
+                                              {576, 56000}, {1152, 115200}, {2304, 1200}};
+    for (auto [code, baud] : table) {
+        ASSERT_EQ(port.SetPortSpeed(code), kStatusOk) << code;
+        EXPECT_EQ(line.HostBaudRate(), baud) << code;
+        EXPECT_EQ(port.m_portSpeed, code);
+    }
+    for (int code : {100, 0, -96, 560, 230400, 57600}) {
+        EXPECT_EQ(port.SetPortSpeed(code), kStatusBadArgument) << code;
+        EXPECT_EQ(line.HostBaudRate(), 1200u);
+        EXPECT_EQ(port.m_portSpeed, 2304);
+    }
+}
+
+TEST_F(PortTest, ARefusedSpeedCodeLeavesTheQueuesAlone) {
+    CameraSendsAt(clock.NowMs(), {1, 2});
+    clock.RunUntilUs(clock.NowUs() + 10'000);
+    EXPECT_EQ(port.SetPortSpeed(100), kStatusBadArgument);
+    EXPECT_EQ(line.HostInputQueued(), 2u);
+    EXPECT_EQ(port.SetPortSpeed(384), kStatusOk);
+    EXPECT_EQ(line.HostInputQueued(), 0u);
+}
+
+TEST_F(PortTest, BreakIsSeenByTheCameraAndEndingItTakesTwoSecondsAtNineSixHundred) {
+    ASSERT_EQ(port.SetPortSpeed(384), kStatusOk);
+    const uint64_t startUs = clock.NowUs();
+
+    ASSERT_EQ(port.SetBreak(0), kStatusOk);
+    EXPECT_TRUE(line.HostBreakOn());
+    EXPECT_EQ(clock.NowUs(), startUs);
+    DelayMs(300);
+    ASSERT_EQ(port.SetBreak(1), kStatusOk);
+
+    EXPECT_FALSE(line.HostBreakOn());
+    EXPECT_EQ(clock.NowUs(), startUs + 2'300'000);
+    EXPECT_EQ(port.m_portSpeed, 96);
+    EXPECT_EQ(line.HostBaudRate(), 9600u);
+    ASSERT_EQ(receiver.breaks.size(), 2u);
+    EXPECT_TRUE(receiver.breaks[0].on);
+    EXPECT_EQ(receiver.breaks[0].atUs, startUs);
+    EXPECT_FALSE(receiver.breaks[1].on);
+    EXPECT_EQ(receiver.breaks[1].atUs, startUs + 300'000);
+}
+
+TEST_F(PortTest, BreakRequestsOtherThanStartAndEndAreRefusedAtOnce) {
+    const uint32_t start = clock.NowMs();
+    for (int what : {7, 2, -1}) {
+        EXPECT_EQ(port.SetBreak(what), kStatusBadArgument);
+    }
+    EXPECT_EQ(clock.NowMs(), start);
+    EXPECT_TRUE(receiver.breaks.empty());
+}
+
+TEST_F(PortTest, BytesWrittenDuringABreakAreHeldBack) {
+    ASSERT_EQ(port.SetBreak(0), kStatusOk);
+    Fill(3, 0x41);
+    ASSERT_EQ(port.WritePort(200), kStatusOk);
+    DelayMs(100);
+    EXPECT_TRUE(receiver.bytes.empty());
+    EXPECT_EQ(port.WritePort(50), kStatusTimeout);  // the queue cannot drain during the break
+    ASSERT_EQ(port.SetBreak(1), kStatusOk);
+    // The line is free again, but the return to 9,600 bit/s purges the queues: only the byte
+    // that went onto the wire at once is sent.
+    EXPECT_EQ(receiver.bytes, (std::vector<uint8_t>{0x41}));
+}
+
+TEST_F(PortTest, DelayReturnsTheClockReadingExactlyThatMuchLater) {
+    const uint32_t start = clock.NowMs();
+    EXPECT_EQ(DelayMs(0), start);
+    EXPECT_EQ(clock.NowMs(), start);
+    EXPECT_EQ(DelayMs(250), start + 250);
+    EXPECT_EQ(NowMs(), start + 250);
+}
+
+TEST(TimeReachedTest, ComparesAcrossTheWrapOfTheMillisecondCount) {
+    EXPECT_TRUE(TimeReached(5, 5));
+    EXPECT_TRUE(TimeReached(6, 5));
+    EXPECT_FALSE(TimeReached(4, 5));
+    EXPECT_TRUE(TimeReached(10, 0xFFFFFFF0u));
+    EXPECT_FALSE(TimeReached(0xFFFFFFF0u, 10));
+}
+
+TEST(SpeedTableTest, OnlyTheSixCodesHaveRates) {
+    EXPECT_EQ(BaudRateForSpeedCode(576), 56000u);
+    EXPECT_EQ(BaudRateForSpeedCode(2304), 1200u);
+    EXPECT_EQ(BaudRateForSpeedCode(1152), 115200u);
+    EXPECT_EQ(BaudRateForSpeedCode(100), 0u);
+    EXPECT_EQ(BaudRateForSpeedCode(0), 0u);
+}
+
+}  // namespace
+}  // namespace serial_test
