@@ -1,0 +1,220 @@
+// The terminal front end: answer parsing, the dialogs' conventions on streams, progress output,
+// and whole updates against the virtual camera.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/app_test_support.hpp"
+
+namespace {
+
+using apptest::FirmwareFile;
+
+TEST(ConsoleAnswers, PortChoice) {
+    struct Case {
+        const char* line;
+        ConsoleChoice choice;
+        int16_t port;
+    };
+    const Case cases[] = {
+        {"", ConsoleChoice::Port, 0},           {"  ", ConsoleChoice::Port, 0},
+        {"auto", ConsoleChoice::Port, 0},       {" AuTo \t", ConsoleChoice::Port, 0},
+        {"COM1", ConsoleChoice::Port, 1},       {"com4", ConsoleChoice::Port, 4},
+        {"2", ConsoleChoice::Port, 2},          {" 3 ", ConsoleChoice::Port, 3},
+        {"q", ConsoleChoice::Quit, -1},         {"Quit", ConsoleChoice::Quit, -1},
+        {"0", ConsoleChoice::AskAgain, -1},     {"5", ConsoleChoice::AskAgain, -1},
+        {"COM5", ConsoleChoice::AskAgain, -1},  {"COM", ConsoleChoice::AskAgain, -1},
+        {"com 1", ConsoleChoice::AskAgain, -1}, {"quitx", ConsoleChoice::AskAgain, -1},
+    };
+    for (const Case& c : cases) {
+        int16_t port = -1;
+        EXPECT_EQ(ParsePortAnswer(c.line, &port), c.choice) << '"' << c.line << '"';
+        EXPECT_EQ(port, c.port) << '"' << c.line << '"';
+    }
+}
+
+TEST(ConsoleAnswers, ContinueOrQuit) {
+    for (const char* line : {"", " ", "c", "C", "continue", " Continue "}) {
+        EXPECT_EQ(ParseContinueQuitAnswer(line), ConsoleChoice::Continue) << line;
+    }
+    for (const char* line : {"q", "QUIT", " quit"}) {
+        EXPECT_EQ(ParseContinueQuitAnswer(line), ConsoleChoice::Quit) << line;
+    }
+    for (const char* line : {"y", "ok", "cont", "qq"}) {
+        EXPECT_EQ(ParseContinueQuitAnswer(line), ConsoleChoice::AskAgain) << line;
+    }
+}
+
+TEST(ConsoleAnswers, CarriageReturnsBecomeLineBreaks) {
+    EXPECT_EQ(TerminalText("a\rb"), "a\nb");
+    EXPECT_EQ(TerminalText("a\r\nb\n"), "a\nb\n");
+    EXPECT_EQ(TerminalText("\r"), "\n");
+    EXPECT_EQ(TerminalText(LoadString(kStrImagesPresent)),
+              "The camera contains images,\nuse the camera application to save and delete the "
+              "images before downloading firmware.   ");
+}
+
+class ConsoleUi : public ::testing::Test {
+  protected:
+    CConsoleUserInterface& Ui(const std::string& input, bool terminal = false) {
+        in.str(input);
+        ui = std::make_unique<CConsoleUserInterface>(in, out, terminal, false);
+        ui->Attach(&updater);
+        return *ui;
+    }
+
+    std::istringstream in;
+    std::ostringstream out;
+    std::unique_ptr<CConsoleUserInterface> ui;
+    CScriptedUserInterface unused;
+    sim::VirtualPortSystem ports;
+    CFirmwareUpdater updater{unused, ports};
+};
+
+TEST_F(ConsoleUi, PortDialogAsksAgainUntilAValidAnswerAndSetsTheSearchPrompt) {
+    int16_t port = -1;
+    EXPECT_EQ(Ui("COM9\nnonsense\ncom3\n").RunPortDialog(&port), kDialogOk);
+    EXPECT_EQ(port, 3);
+    EXPECT_EQ(updater.m_promptText, LoadString(kStrSearching));
+    const std::string shown = out.str();
+    EXPECT_NE(shown.find("AUTO COM1 COM2 COM3 COM4"), std::string::npos);
+    EXPECT_NE(shown.find(LoadString(kStrSearching) + "\n"), std::string::npos);
+}
+
+TEST_F(ConsoleUi, EndOfInputRules) {
+    int16_t port = 7;
+    EXPECT_EQ(Ui("").RunPortDialog(&port), kDialogQuit);  // Quit
+    EXPECT_EQ(port, 7);
+    EXPECT_EQ(Ui("").RunTextDialog(kDialogWrongFile, "x"), kDialogQuit);
+    EXPECT_EQ(Ui("").RunTextDialog(kDialogSelectionCancelled, "x"), kDialogQuit);
+    EXPECT_EQ(Ui("").RunTextDialog(kDialogSuccess, "x"), kDialogOk);  // OK is the only button
+    EXPECT_EQ(Ui("").RunTextDialog(kDialogImagesPresent, "x"), kDialogQuit);
+    std::string path = "kept";
+    EXPECT_EQ(Ui("").ChooseFile(LoadString(kStrFilter), "*.fw ", &path), kChooseCancelled);
+    EXPECT_EQ(path, "kept");
+    Ui("").ShowMessage("gone");  // returns at the end of input
+}
+
+TEST_F(ConsoleUi, DialogAnswers) {
+    EXPECT_EQ(Ui("maybe\n c \n").RunTextDialog(kDialogWrongFile, LoadString(kStrWrongFile)),
+              kDialogOk);
+    EXPECT_NE(out.str().find("\nSelected file is wrong.\n"), std::string::npos);
+    EXPECT_EQ(Ui("\n").RunTextDialog(kDialogSelectionCancelled, "x"), kDialogOk);
+    EXPECT_EQ(Ui("QUIT\n").RunTextDialog(kDialogSelectionCancelled, "x"), kDialogQuit);
+    // The pictures dialog has only Quit: any line closes it.
+    EXPECT_EQ(Ui("continue\n").RunTextDialog(kDialogImagesPresent, "x"), kDialogQuit);
+    EXPECT_EQ(Ui("whatever\n").RunTextDialog(kDialogSuccess, "x"), kDialogOk);
+    out.str("");
+    Ui("anything\n").ShowMessage(LoadString(kStrCameraNotFound));
+    EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrCameraNotFound)),
+              std::string::npos);
+}
+
+TEST_F(ConsoleUi, FileChoiceRefusesMissingPathsAndCancelsOnAnEmptyLine) {
+    apptest::TempDir dir;
+    const std::string file = dir.Write("Fw One.FW", {1});
+    std::string path;
+    EXPECT_EQ(Ui(dir.Path() + "/nope.fw\n" + dir.Path() + "\n  " + file + "  \n")
+                  .ChooseFile(LoadString(kStrFilter), "*.fw ", &path),
+              kChooseOk);
+    EXPECT_EQ(path, file);  // case and inner blanks kept
+    const std::string shown = out.str();
+    size_t refusals = 0;
+    for (size_t at = shown.find("File not found error!"); at != std::string::npos;
+         at = shown.find("File not found error!", at + 1)) {
+        ++refusals;
+    }
+    EXPECT_EQ(refusals, 2u);  // the missing file and the directory
+    EXPECT_NE(shown.find("Firmware Files (*.fw )"), std::string::npos);
+    EXPECT_EQ(Ui("   \n" + file + "\n").ChooseFile(LoadString(kStrFilter), "", &path),
+              kChooseCancelled);
+}
+
+TEST_F(ConsoleUi, PromptChangesArePrintedOnceAndEmptyOnesNotAtAll) {
+    Ui("");
+    updater.ShowPrompt(PromptSelectPort);
+    updater.ShowPrompt(PromptSelectPort);
+    updater.ShowPrompt(PromptClear);
+    updater.ShowPrompt(PromptSearching);
+    EXPECT_EQ(out.str(), LoadString(kStrSelectPort) + "\n" + LoadString(kStrSearching) + "\n");
+}
+
+TEST_F(ConsoleUi, ProgressAsLinesWhenNotOnATerminal) {
+    auto window = Ui("").CreateProgressWindow();
+    window->ShowProgress(0, 0, kProgressRunning);
+    for (int block = 1; block <= 768; ++block) {
+        window->ShowProgress(1, static_cast<int16_t>(TransferPercent(block)), kProgressRunning);
+    }
+    window->ShowProgress(2, 100, kProgressCompleted);
+    window->CloseProgress();
+    std::ostringstream expected;
+    expected << "Downloading firmware ...   0%\n";
+    for (int tenth = 10; tenth <= 90; tenth += 10) {
+        expected << "Downloading firmware ...  " << tenth << "%\n";
+    }
+    expected << "Downloading firmware completed. 100%\n";
+    EXPECT_EQ(out.str(), expected.str());
+}
+
+TEST_F(ConsoleUi, ProgressFailureLineCarriesTheLastPercentage) {
+    auto window = Ui("").CreateProgressWindow();
+    window->ShowProgress(0, 0, kProgressRunning);
+    window->ShowProgress(1, 3, kProgressRunning);
+    window->ShowProgress(3, 3, kProgressFailed);
+    EXPECT_EQ(out.str(), "Downloading firmware ...   0%\nDownloading firmware failed.   3%\n");
+}
+
+TEST_F(ConsoleUi, ProgressBarRedrawnInPlaceOnATerminal) {
+    auto window = Ui("", true).CreateProgressWindow();
+    window->ShowProgress(0, 0, kProgressRunning);
+    window->ShowProgress(1, 50, kProgressRunning);
+    window->ShowProgress(2, 100, kProgressCompleted);
+    window->CloseProgress();
+    const std::string shown = out.str();
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'), 1);  // one line, ended at the close
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '\r'), 3);
+    EXPECT_NE(shown.find("[" + std::string(15, '#') + std::string(15, '.') + "]  50%"),
+              std::string::npos);
+    EXPECT_NE(shown.find("Downloading firmware completed. [" + std::string(30, '#') + "] 100%\n"),
+              std::string::npos);
+}
+
+// Whole updates through the terminal front end against the virtual camera.
+class ConsoleUpdate : public ::testing::Test {
+  protected:
+    int Run(const std::string& input) {
+        std::istringstream in(input);
+        const int status = RunConsoleUpdate(world.ports, in, out, false, true);
+        EXPECT_EQ(g_pUpdater, nullptr);
+        return status;
+    }
+
+    apptest::VirtualWorld world;
+    apptest::TempDir dir;
+    std::ostringstream out;
+};
+
+TEST_F(ConsoleUpdate, SuccessfulUpdateExitsWith0) {
+    const std::vector<uint8_t> file = FirmwareFile("0120");
+    const std::string path = dir.Write("good.fw", file);
+    EXPECT_EQ(Run("AUTO\n" + path + "\n\n"), 0);
+    EXPECT_EQ(world.camera.Image(), apptest::ImagePart(file));
+    const std::string shown = out.str();
+    EXPECT_EQ(shown.find("Select the communication port. \n"), 0u);
+    EXPECT_NE(shown.find("Firmware 1.20 was successfully installed"), std::string::npos);
+    EXPECT_NE(shown.find("Downloading firmware completed. 100%\n"), std::string::npos);
+    EXPECT_NE(shown.find(": AUTO\n"), std::string::npos);  // the echoed answer
+}
+
+TEST_F(ConsoleUpdate, ExitStatusForFailureAndForTheUsersChoice) {
+    EXPECT_EQ(Run("q\n"), 2);
+    world.camera.State().store0.pictures = 1;
+    EXPECT_EQ(Run("1\n\n"), 2);
+    world.camera.State().store0.pictures = 0;
+    EXPECT_EQ(Run("com1\n\nq\n"), 2);  // cancelled, then Quit
+    world.camera.Faults().unplugged = true;
+    EXPECT_EQ(Run("2\n"), 1);  // nothing on COM2
+    EXPECT_NE(out.str().find(LoadString(kStrCameraNotFound)), std::string::npos);
+}
+
+}  // namespace
