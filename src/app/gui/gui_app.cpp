@@ -1,0 +1,43 @@
+#include "app/gui/gui_app.hpp"
+
+#include <wx/init.h>
+
+#include "app/gui/gui.hpp"
+#include "app/gui/main_frame.hpp"
+#include "app/gui/paint_yield.hpp"
+#include "app/gui/ui_pump.hpp"
+#include "app/gui/yielding_clock.hpp"
+#include "app/gui/yielding_ports.hpp"
+
+bool CTk358fwApp::OnInit() {
+    SetAppName("tk358fw");
+    auto* frame = new CMainFrame(m_ports, [this](CFirmwareUpdater::Outcome outcome) {
+        m_exitStatus = ExitStatusFor(outcome);
+    });
+    SetTopWindow(frame);
+    frame->Show();
+    return true;
+}
+
+int RunGuiApplication(int argc, char** argv, IPortSystem& ports) {
+    // Every wait of the update (serial waits and clock sleeps) lets paint events through.
+    IClock& clock = CurrentClock();
+    CUiPump pump(clock, LetPaintEventsThrough);
+    CYieldingClock yieldingClock(clock, pump);
+    ScopedClock scopedClock(yieldingClock);
+    CYieldingPortSystem yieldingPorts(ports, pump);
+
+    auto* app = new CTk358fwApp(yieldingPorts);
+    wxApp::SetInstance(app);
+    wxInitializer toolkit(argc, argv);
+    if (!toolkit.IsOk()) {
+        return 1;  // no display (the application object is gone with the failed start)
+    }
+    if (!app->CallOnInit()) {
+        return 1;
+    }
+    app->OnRun();
+    const int status = app->ExitStatus();
+    app->OnExit();
+    return status;
+}

@@ -1,0 +1,66 @@
+#include "app/gui/gui_user_interface.hpp"
+
+#include <wx/utils.h>
+
+#include "app/gui/file_dialog.hpp"
+#include "app/gui/message_box.hpp"
+#include "app/gui/paint_yield.hpp"
+#include "app/gui/port_dialog.hpp"
+#include "app/gui/progress_dialog.hpp"
+#include "app/gui/text_dialogs.hpp"
+
+ViewRect CGuiUserInterface::ViewClientRect() {
+    const wxSize size = m_view->GetClientSize();
+    return ViewRect{0, 0, size.GetWidth(), size.GetHeight()};
+}
+
+void CGuiUserInterface::RepaintView() {
+    m_view->Update();
+    LetPaintEventsThrough();
+}
+
+int CGuiUserInterface::RunPortDialog(int16_t* port) {
+    CPortDialog dialog(m_owner);
+    const int result = dialog.ShowModal();
+    if (result != kDialogOk) {
+        return kDialogQuit;
+    }
+    *port = dialog.m_port;
+    return kDialogOk;
+}
+
+int CGuiUserInterface::RunTextDialog(DialogId dialog, const std::string& text) {
+    std::unique_ptr<CTextDialog> window = MakeTextDialog(m_owner, dialog, text);
+    if (!window) {
+        return kDialogQuit;
+    }
+    return window->ShowModal() == kDialogOk ? kDialogOk : kDialogQuit;
+}
+
+void CGuiUserInterface::ShowMessage(const std::string& text) {
+    ShowMessageBox(m_owner, text);
+}
+
+int16_t CGuiUserInterface::ChooseFile(const std::string& filter, const std::string& initialName,
+                                      std::string* path) {
+    CFirmwareFileDialog dialog(m_owner, filter, initialName);
+    if (dialog.ShowModal() != wxID_OK) {
+        return kChooseCancelled;
+    }
+    *path = std::string(dialog.GetPath().fn_str());
+    return kChooseOk;
+}
+
+void CGuiUserInterface::BeginWaitCursor() {
+    wxBeginBusyCursor();
+}
+
+void CGuiUserInterface::EndWaitCursor() {
+    if (wxIsBusy()) {
+        wxEndBusyCursor();
+    }
+}
+
+std::unique_ptr<IProgressWindow> CGuiUserInterface::CreateProgressWindow() {
+    return std::make_unique<CProgressWindow>(new CProgressDialog(m_owner));
+}

@@ -1,0 +1,31 @@
+#include "app/gui/port_dialog.hpp"
+
+#include <wx/radiobut.h>
+
+#include "app/app.hpp"
+#include "app/gui/port_choice.hpp"
+
+CPortDialog::CPortDialog(wxWindow* parent) : CTemplateDialog(parent, kDialogPort) {}
+
+void CPortDialog::OnOpen() {
+    for (int id = kRadioCom1; id <= kRadioAuto; ++id) {
+        if (auto* radio = dynamic_cast<wxRadioButton*>(Control(id))) {
+            radio->SetValue(id == kRadioAuto);
+        }
+    }
+}
+
+void CPortDialog::OnAccept() {
+    int checked = 0;
+    for (int id = kRadioCom1; id <= kRadioAuto; ++id) {
+        auto* radio = dynamic_cast<wxRadioButton*>(Control(id));
+        if (radio != nullptr && radio->GetValue()) {
+            checked = id;
+            break;
+        }
+    }
+    m_port = PortFromCheckedRadio(checked, m_port);
+    if (g_pUpdater != nullptr) {
+        g_pUpdater->ShowPrompt(PromptSearching);
+    }
+}

@@ -1,0 +1,14 @@
+#include "app/gui/yielding_ports.hpp"
+
+std::unique_ptr<IPortDriver> CYieldingPortSystem::Open(const std::string& name) {
+    std::unique_ptr<IPortDriver> port = m_inner.Open(name);
+    if (!port) {
+        return nullptr;
+    }
+    return std::make_unique<CYieldingPortDriver>(std::move(port), m_pump);
+}
+
+void CYieldingPortDriver::WaitForChange(WaitFor what, uint32_t deadlineMs) {
+    m_pump.PumpIfDue();
+    m_inner->WaitForChange(what, m_pump.SliceEnd(deadlineMs));
+}
