@@ -20,7 +20,7 @@ struct SentByte {
 };
 
 class ScriptedLine final : public sim::ICameraLine {
-public:
+  public:
     explicit ScriptedLine(sim::VirtualClock& clock) : m_clock(clock) {}
 
     uint64_t NowUs() override { return m_clock.NowUs(); }
@@ -33,9 +33,9 @@ public:
         }
     }
     size_t PendingOutput() override {
-        return static_cast<size_t>(std::count_if(sent.begin(), sent.end(), [this](const SentByte& b) {
-            return b.doneUs > m_clock.NowUs();
-        }));
+        return static_cast<size_t>(
+            std::count_if(sent.begin(), sent.end(),
+                          [this](const SentByte& b) { return b.doneUs > m_clock.NowUs(); }));
     }
     void SetBaudRate(uint32_t baud) override {
         m_baud = baud;
@@ -50,7 +50,7 @@ public:
     std::vector<SentByte> sent;
     std::vector<std::pair<uint64_t, uint32_t>> baudChanges;
 
-private:
+  private:
     sim::VirtualClock& m_clock;
     uint32_t m_baud = 9600;
     uint64_t m_lineFreeUs = 0;
@@ -58,7 +58,7 @@ private:
 
 // The host side of the script.
 class CameraBench {
-public:
+  public:
     CameraBench() : line(clock), camera(line) {}
 
     // Writes bytes to the camera, one byte time apart at the camera's current speed.
@@ -114,7 +114,7 @@ public:
     ScriptedLine line;
     sim::VirtualCamera camera;
 
-private:
+  private:
     size_t m_taken = 0;
 };
 

@@ -115,8 +115,8 @@ TEST(CameraExchange, SpeedCommandChangesTheSpeedOnceTheAckHasLeftWithoutCompleti
     const struct {
         uint8_t high, low;
         uint32_t baud;
-    } kSpeeds[] = {{0x96, 0x00, 9600},   {0x19, 0x20, 19200},   {0x38, 0x40, 38400},
-                   {0x57, 0x60, 57600},  {0x11, 0x52, 115200}, {0x23, 0x04, 230400}};
+    } kSpeeds[] = {{0x96, 0x00, 9600},  {0x19, 0x20, 19200},  {0x38, 0x40, 38400},
+                   {0x57, 0x60, 57600}, {0x11, 0x52, 115200}, {0x23, 0x04, 230400}};
     for (const auto& s : kSpeeds) {
         CameraBench bench;
         bench.Command(0x41, 0, s.high, s.low);
