@@ -185,8 +185,11 @@ class PosixPortDriver final : public IPortDriver {
                                std::min<uint32_t>(drainMs, static_cast<uint32_t>(remaining)));
             return;
         }
-        // Take what the kernel holds so that poll() waits for the next byte.
-        TakeKernelInput();
+        // Take what the kernel holds so that poll() waits for the next byte. Bytes taken now
+        // may be what the caller waits for: it re-checks before any blocking.
+        if (TakeKernelInput()) {
+            return;
+        }
         if (m_input.size() >= kMaxBufferedInput) {
             clock.SleepUntilMs(clock.NowMs() + 1);
             return;
@@ -209,17 +212,21 @@ class PosixPortDriver final : public IPortDriver {
         return ready > 0;
     }
 
-    void TakeKernelInput() {
+    // Moves the kernel's queued input into m_input; true when any byte was taken.
+    bool TakeKernelInput() {
+        bool took = false;
         uint8_t chunk[512];
         while (m_input.size() < kMaxBufferedInput) {
             const size_t room = std::min(sizeof chunk, kMaxBufferedInput - m_input.size());
             const ssize_t got = read(m_fd, chunk, room);
             if (got > 0) {
                 m_input.insert(m_input.end(), chunk, chunk + got);
+                took = true;
             } else if (!(got < 0 && errno == EINTR)) {
-                return;
+                break;
             }
         }
+        return took;
     }
 
     int m_fd;
