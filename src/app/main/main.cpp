@@ -11,12 +11,20 @@
 
 namespace {
 
+#ifdef TK358_HAVE_GUI
+constexpr const char* kNoOptionText = "the desktop application";
+#else
+constexpr const char* kNoOptionText = "the desktop application (not in this build)";
+#endif
+
 void WriteUsage(std::ostream& out) {
     out << "Usage: tk358fw [--console | --help]\n"
            "\n"
            "Installs new firmware into the Orvia Lumen Precision TK358 zoom camera.\n"
            "\n"
-           "  (no option)  the desktop application\n"
+           "  (no option)  "
+        << kNoOptionText
+        << "\n"
            "  --console    the same update on the terminal: answers are read line by line\n"
            "               from standard input\n"
            "  --help       this text\n"
