@@ -1,4 +1,6 @@
 // The scripted front end: answers from a prepared script and records everything it is shown.
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "app/app.hpp"
@@ -44,20 +46,15 @@ void CScriptedUserInterface::Attach(CFirmwareUpdater* updater) {
 
 std::vector<UiEvent> CScriptedUserInterface::EventsOf(UiEvent::Kind kind) const {
     std::vector<UiEvent> found;
-    for (const UiEvent& event : m_events) {
-        if (event.kind == kind) {
-            found.push_back(event);
-        }
-    }
+    std::copy_if(m_events.begin(), m_events.end(), std::back_inserter(found),
+                 [kind](const UiEvent& event) { return event.kind == kind; });
     return found;
 }
 
 size_t CScriptedUserInterface::Count(UiEvent::Kind kind) const {
-    size_t count = 0;
-    for (const UiEvent& event : m_events) {
-        count += event.kind == kind ? 1 : 0;
-    }
-    return count;
+    return static_cast<size_t>(
+        std::count_if(m_events.begin(), m_events.end(),
+                      [kind](const UiEvent& event) { return event.kind == kind; }));
 }
 
 void CScriptedUserInterface::Record(UiEvent event) {
