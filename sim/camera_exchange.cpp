@@ -168,6 +168,21 @@ void VirtualCamera::Impl::OnFrameByte(uint8_t byte, uint64_t gapUs) {
     ArmFrameWait();
     if (frame.size() == current.frameLength) {
         OnFrame();
+        return;
+    }
+    // A host that has given the data phase up sends its next command packet; it shows as 8 bytes
+    // that look like a packet followed by a pause, which a data frame never has.
+    if (frame.size() == kCommandPacketSize && frame[6] == 0 && frame[7] == kPacketEnd) {
+        Later(cam.m_timing.interByteGapUs + 1, [this, seen = frame] {
+            if (phase != ExchangePhase::ReceiveFrames || frame != seen) {
+                return;
+            }
+            CommandPacket packet{};
+            std::copy(seen.begin(), seen.end(), packet.begin());
+            Log("command packet in place of a data frame: data phase given up");
+            Abandon();
+            OnPacket(packet);
+        });
     }
 }
 
@@ -186,9 +201,11 @@ void VirtualCamera::Impl::OnFrame() {
         --f.refuseDataPackets;
         accept = false;
     }
-    Log("rx data frame (" + std::to_string(current.frameLength) + " bytes" +
-        (plain ? "" : ", control " + HexByte(control)) + ", XOR " + (xorGood ? "good" : "bad") +
-        ")");
+    if (logger) {
+        Log("rx data frame (" + std::to_string(current.frameLength) + " bytes" +
+            (plain ? "" : ", control " + HexByte(control)) + ", XOR " + (xorGood ? "good" : "bad") +
+            ")");
+    }
 
     phase = ExchangePhase::Working;
     Later(AnswerDelayUs(), [this, accept, xorGood, control, payload = std::move(payload)] {

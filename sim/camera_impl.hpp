@@ -14,7 +14,8 @@
 
 namespace sim {
 
-using CommandPacket = std::array<uint8_t, 8>;
+constexpr size_t kCommandPacketSize = 8;
+using CommandPacket = std::array<uint8_t, kCommandPacketSize>;
 
 constexpr uint8_t kAccept = 0xD1;
 constexpr uint8_t kRefuse = 0xE1;

@@ -91,7 +91,9 @@ void VirtualCamera::Impl::OnPacket(const CommandPacket& packet) {
     }
     silentCounter.Next(f.silentAfterCommands);
     cam.m_commands.push_back({line.NowUs(), packet});
-    Log("rx command " + DescribePacket(packet, cam.m_state.mode));
+    if (logger) {
+        Log("rx command " + DescribePacket(packet, cam.m_state.mode));
+    }
 
     opcode = OpcodeOf(packet);
     current = cam.m_state.mode == CameraMode::Normal ? PlanNormal(packet) : PlanDownload(packet);

@@ -198,6 +198,17 @@ TEST(CameraExchange, NewCommandEndsAnExchangeTheHostHasGivenUp) {
     EXPECT_TRUE(bench.Read(1, 5000).empty()) << "the abandoned packet is not sent again";
 }
 
+TEST(CameraExchange, CommandPacketInPlaceOfADataFrameEndsTheDataPhase) {
+    CameraBench bench;
+    bench.Command(0x9E);
+    ASSERT_EQ(bench.Read(1), Bytes{0xD1});
+    bench.RunMs(500);
+    bench.Command(0x75, 0, 0, 0, 0, 5);
+    EXPECT_EQ(bench.Read(2), (Bytes{0xD1, 0x00}));
+    EXPECT_EQ(bench.camera.State().clock, 5u);
+    EXPECT_EQ(bench.camera.State().cameraId[0], 0);
+}
+
 TEST(CameraExchange, EnterDownloadModeCompletesBeforeTheModeChanges) {
     CameraBench bench;
     bench.Command(0x8D);
