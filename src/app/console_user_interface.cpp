@@ -181,11 +181,12 @@ void CConsoleUserInterface::ShowMessage(const std::string& text) {
 int16_t CConsoleUserInterface::ChooseFile(const std::string& filter,
                                           const std::string& /*initialName*/, std::string* path) {
     // The description of the file types is the filter's text before its first bar.
-    const std::string description = filter.substr(0, filter.find('|'));
+    std::string description = filter.substr(0, filter.find('|'));
+    description.erase(description.find_last_not_of(' ') + 1);
     WriteTitle();
     for (;;) {
         std::string line;
-        if (!Ask(description + " path (Enter: cancel): ", &line)) {
+        if (!Ask(description + ", path of the file (Enter: cancel): ", &line)) {
             return kChooseCancelled;
         }
         // Blanks around the path are dropped; its letters keep their case.
