@@ -135,8 +135,9 @@ constexpr uint32_t kPortBufferSize = 2048;
 class CSerialPort {
   public:
     explicit CSerialPort(IPortSystem& ports);
-    // Does not close the port: the owner closes it first.
-    virtual ~CSerialPort() = default;
+    // The owner closes the port first (ClosePort). A port still open is released without the
+    // purge of ClosePort, so that it is free for the next opening and nothing leaks.
+    virtual ~CSerialPort();
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 

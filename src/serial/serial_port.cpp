@@ -23,6 +23,11 @@ uint32_t Earlier(uint32_t a, uint32_t b) {
 
 CSerialPort::CSerialPort(IPortSystem& ports) : m_lastReceive(NowMs()), m_ports(ports) {}
 
+CSerialPort::~CSerialPort() {
+    FreeBlock(m_sendBuf);
+    FreeBlock(m_recvBuf);
+}
+
 uint32_t CSerialPort::OpenPort(int portNumber) {
     // Opening again must not leak the handle and buffers of the current opening.
     if (m_hPort != nullptr) {

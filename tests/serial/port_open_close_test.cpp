@@ -129,13 +129,14 @@ TEST_F(OpenClose, EveryOperationOnAClosedPortFailsWithoutTouchingBuffers) {
     EXPECT_EQ(clock.NowMs(), 2500u);
 }
 
-TEST_F(OpenClose, OperationsAfterCloseFail) {
+TEST_F(OpenClose, DestroyingAnOpenPortFreesItForTheNextOpening) {
+    {
+        TestPort first(ports);
+        ASSERT_EQ(first.OpenPort(1), kStatusOk);
+        EXPECT_TRUE(line.HostEndOpen());
+    }
+    EXPECT_FALSE(line.HostEndOpen());
     Open();
-    port.ClosePort();
-    port.m_sendLen = 1;
-    port.m_recvLen = 1;
-    EXPECT_EQ(port.WritePort(100), kStatusPortFailed);
-    EXPECT_EQ(port.ReadPort(100), kStatusPortFailed);
 }
 
 // A port system whose one port fails at a chosen step of the opening.

@@ -179,13 +179,5 @@ TEST(TimeReachedTest, ComparesAcrossTheWrapOfTheMillisecondCount) {
     EXPECT_FALSE(TimeReached(0xFFFFFFF0u, 10));
 }
 
-TEST(SpeedTableTest, OnlyTheSixCodesHaveRates) {
-    EXPECT_EQ(BaudRateForSpeedCode(576), 56000u);
-    EXPECT_EQ(BaudRateForSpeedCode(2304), 1200u);
-    EXPECT_EQ(BaudRateForSpeedCode(1152), 115200u);
-    EXPECT_EQ(BaudRateForSpeedCode(100), 0u);
-    EXPECT_EQ(BaudRateForSpeedCode(0), 0u);
-}
-
 }  // namespace
 }  // namespace serial_test
