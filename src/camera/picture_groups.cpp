@@ -1,5 +1,6 @@
 // The groups of a picture store: the group table (names and item counts), the group command and
 // renaming a group.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -76,9 +77,8 @@ int32_t CCameraProtocol::ReadGroupTable(int32_t store, std::span<GroupEntry> out
     }
     FillGroupNames({names.get(), nameBytes}, out.first(entries));
     // Room beyond the table is cleared, so that no stale entry looks like a group.
-    for (GroupEntry& unused : out.subspan(entries)) {
-        unused = GroupEntry{};
-    }
+    const std::span<GroupEntry> unused = out.subspan(entries);
+    std::fill(unused.begin(), unused.end(), GroupEntry{});
     for (int32_t k = 0; k <= groups && m_status == kStatusOk; ++k) {
         const int32_t count = ReadItemCount(store, k);
         if (m_status == kStatusOk) {

@@ -1,5 +1,6 @@
 // Names sent to the camera and its table of eight names: the name rules, the table's layout on
 // the line, and the operations that read and write the table and select one of its names.
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -80,11 +81,9 @@ int32_t CCameraProtocol::ReadNameTable(NameTable* out) {
 int32_t CCameraProtocol::WriteNameTable(const NameTable& in) {
     m_status = kStatusOk;
     m_result = kResultOk;
-    for (const NameField& name : in) {
-        if (!NameIsValid(name)) {
-            m_status = kStatusBadArgument;
-            return static_cast<int32_t>(FinishOperation());
-        }
+    if (!std::all_of(in.begin(), in.end(), NameIsValid)) {
+        m_status = kStatusBadArgument;
+        return static_cast<int32_t>(FinishOperation());
     }
     LinkCheck();
     if (m_status == kStatusOk) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "picture_fixture.hpp"
 
@@ -133,6 +134,21 @@ TEST(ReadGroupTable, ReadsNamesThenOneCountPerGroupInOrder) {
     const auto& commands = world.camera.Commands();
     for (size_t k = 0; k < 4; ++k) {
         EXPECT_EQ(commands[commands.size() - 4 + k].packet[4], k);
+    }
+}
+
+TEST(ReadGroupTable, NamesOverSeveralPacketsKeepTheirPlaces) {
+    PictureWorld world;
+    std::vector<std::pair<std::string, int>> groups = {{"", 0}};
+    for (int k = 1; k <= 40; ++k) {  // 640 bytes of names: three packets
+        groups.emplace_back("GROUP " + std::to_string(k), k % 3);
+    }
+    PictureWorld::SetGroups(world.camera.State().store0, groups);
+    std::vector<GroupEntry> entries(41);
+    EXPECT_EQ(world.link.ReadGroupTable(0, entries), 0);
+    for (size_t k = 1; k <= 40; ++k) {
+        EXPECT_EQ(std::string(entries[k].name.data()), "GROUP " + std::to_string(k)) << k;
+        EXPECT_EQ(entries[k].itemCount, static_cast<int32_t>(k % 3)) << k;
     }
 }
 
