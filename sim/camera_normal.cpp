@@ -1,6 +1,7 @@
 // Normal-mode commands: speed, status request, clock, ID, the switch to download mode, and the
 // picture-store commands (planned in camera_stores.cpp).
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "sim/camera_impl.hpp"
@@ -17,12 +18,10 @@ uint32_t BaudForSpeedDigits(uint8_t high, uint8_t low) {
         {0x96, 0x00, 9600},  {0x19, 0x20, 19200},  {0x38, 0x40, 38400},
         {0x57, 0x60, 57600}, {0x11, 0x52, 115200}, {0x23, 0x04, 230400},
     };
-    for (const Entry& e : kTable) {
-        if (e.high == high && e.low == low) {
-            return e.baud;
-        }
-    }
-    return 0;
+    const auto* found = std::find_if(std::begin(kTable), std::end(kTable), [=](const Entry& e) {
+        return e.high == high && e.low == low;
+    });
+    return found != std::end(kTable) ? found->baud : 0;
 }
 
 // 0x41: acknowledged, then the line changes speed as soon as the acknowledgement has left; there

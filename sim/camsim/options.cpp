@@ -179,7 +179,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         bool hasValue = false;
         if (const size_t eq = name.find('='); eq != std::string::npos) {
             value = name.substr(eq + 1);
-            name = name.substr(0, eq);
+            name.resize(eq);
             hasValue = true;
         }
         if (name == "-h") {
