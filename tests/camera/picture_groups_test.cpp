@@ -67,19 +67,6 @@ TEST(GroupLayout, EntryZeroIsUnnamedAndEntryKStartsAtFifteenTimesKMinusOne) {
     EXPECT_EQ(more[5].name, NameField{});
 }
 
-TEST(StoreCheck, StoreZeroAlwaysAndStoreOneOnlyWhenPresent) {
-    CameraStatus status;
-    status.store0Groups = 3;
-    status.store1Groups = 5;
-    EXPECT_EQ(StoreGroupCount(status, 0), 3);
-    EXPECT_EQ(StoreGroupCount(status, 1), std::nullopt);
-    status.storeFlags = 0x80;
-    EXPECT_EQ(StoreGroupCount(status, 1), 5);
-    EXPECT_EQ(StoreGroupCount(status, 7), 5);  // any other store stands for store 1
-    status.storeFlags = 0x7F;
-    EXPECT_EQ(StoreGroupCount(status, -1), std::nullopt);
-}
-
 TEST(StoreCheck, AbsentStoreOneEndsEveryStoreOperationAfterItsStatusRequest) {
     PictureWorld world;
     ThreeGroups(world);

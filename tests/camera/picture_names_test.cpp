@@ -67,18 +67,6 @@ TEST(NameTableLayout, FieldsGoOutUnchangedAtFifteenByteStepsAndTheRestIsZero) {
     EXPECT_TRUE(std::all_of(block.begin() + 120, block.end(), [](uint8_t b) { return b == 0; }));
 }
 
-TEST(NameTableLayout, FieldsComeInCutToFourteenCharacters) {
-    NameTableBlock block{};
-    std::fill(block.begin(), block.end(), uint8_t{'W'});
-    const NameTable table = NameTableFromBlock(block);
-    for (const NameField& field : table) {
-        EXPECT_EQ(std::string(field.data()), std::string(14, 'W'));
-    }
-    block.fill(0);
-    std::copy_n("SECOND", 6, block.begin() + 15);
-    EXPECT_EQ(std::string(NameTableFromBlock(block)[1].data()), "SECOND");
-}
-
 // ---------------------------------------------------------------------------------------------
 
 TEST(ReadNameTable, DeliversTheCameraTableWithFifteenCharacterFieldsCutToFourteen) {
