@@ -143,10 +143,11 @@ class CSerialPort {
 
     uint32_t OpenPort(int portNumber);  // 0, 2 or 8
     void ClosePort();
-    void PurgePort(int which);             // 0 output, 1 input, 2 both
-    uint32_t SetBreak(int what);           // 0 start, 1 end (then 2,000 ms); 0, 1, 2 or 8
-    uint32_t WritePort(int timeoutMs);     // 0, 7 or 8
-    uint32_t ReadPort(int timeoutMs);      // 0, 7 or 8
+    void PurgePort(int which);    // 0 output, 1 input, 2 both
+    uint32_t SetBreak(int what);  // 0 start, 1 end (then 2,000 ms); 0, 1, 2 or 8
+    // 0, 7 or 8; 1 when m_sendLen / m_recvLen exceeds kPortBufferSize.
+    uint32_t WritePort(int timeoutMs);
+    uint32_t ReadPort(int timeoutMs);
     uint32_t SetPortSpeed(int speedCode);  // 0, 1, 2 or 8
     // Bytes waiting in the input queue, after clearing line errors: 0, or 8 (closed or failed).
     uint32_t QueuedInput(uint32_t* count);
