@@ -39,7 +39,7 @@ echo "Sample firmware file: $firmware ($(stat -c %s "$firmware") bytes, version 
 
 # The simulator runs until its standard input ends: fd 3 holds that input open.
 mkfifo "$work/camsim.in" "$work/camsim.out"
-"$camsim" --save-image "$work/received.bin" --log "$work/camsim.log" \
+"$camsim" --id "TK358 DEMO" --save-image "$work/received.bin" --log "$work/camsim.log" \
     <"$work/camsim.in" >"$work/camsim.out" &
 camsim_pid=$!
 exec 3>"$work/camsim.in"
@@ -49,7 +49,8 @@ if ! read -r -t 10 line <&4 || [[ "$line" != TK358FW_COM1=* ]]; then
     echo "demo: tk358-camsim did not report its pseudo-terminal" >&2
     exit 1
 fi
-cat <&4 >/dev/null &  # anything else it prints
+cat <&4 >/dev/null 3>&- &  # anything else it prints (without holding its input open)
+exec 4<&-
 export TK358FW_COM1="${line#TK358FW_COM1=}"
 echo "Virtual camera on $TK358FW_COM1 (normal mode, no pictures)"
 
@@ -61,12 +62,12 @@ have_display() {
 set +e
 if have_display; then
     echo "Starting the desktop application on $DISPLAY: choose AUTO, then $firmware."
-    "$tool"
+    "$tool" 3>&-
     status=$?
 else
     echo "No display: the terminal front end, with the answers AUTO, the file and OK fed in."
     echo
-    printf 'AUTO\n%s\n\n' "$firmware" | "$tool" --console
+    printf 'AUTO\n%s\n\n' "$firmware" | "$tool" --console 3>&-
     status=$?
 fi
 set -e
