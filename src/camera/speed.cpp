@@ -1,6 +1,8 @@
 // Line speeds: the digits announced to the camera, the speed command and the speed change that
 // moves camera and port together.
+#include <algorithm>
 #include <array>
+#include <iterator>
 
 #include "camera/camera.hpp"
 #include "camera/wire_bytes.hpp"
@@ -9,8 +11,10 @@ namespace {
 
 struct SpeedEntry {
     int code;
+    // cppcheck-suppress unusedStructMember
     uint8_t high;  // first two decimal digits of the announced bit rate, one per half-byte
-    uint8_t low;   // next two
+    // cppcheck-suppress unusedStructMember
+    uint8_t low;  // next two
 };
 
 // Ascending. The announced rates are the nominal ones (57,600 and 230,400 bit/s), which are not
@@ -27,24 +31,23 @@ constexpr std::array<SpeedEntry, 6> kSpeeds = {{
 }  // namespace
 
 bool SpeedDigitsForCode(int speedCode, uint8_t* high, uint8_t* low) {
-    for (const SpeedEntry& e : kSpeeds) {
-        if (e.code == speedCode) {
-            *high = e.high;
-            *low = e.low;
-            return true;
-        }
+    const auto* entry =
+        std::find_if(kSpeeds.begin(), kSpeeds.end(),
+                     [speedCode](const SpeedEntry& e) { return e.code == speedCode; });
+    if (entry == kSpeeds.end()) {
+        return false;
     }
-    return false;
+    *high = entry->high;
+    *low = entry->low;
+    return true;
 }
 
 int NextLowerSpeedCode(int speedCode) {
-    int lower = 0;
-    for (const SpeedEntry& e : kSpeeds) {
-        if (e.code < speedCode) {
-            lower = e.code;
-        }
-    }
-    return lower;
+    // The table is ascending: the last code below speedCode is the highest.
+    const auto* above =
+        std::find_if(kSpeeds.begin(), kSpeeds.end(),
+                     [speedCode](const SpeedEntry& e) { return e.code >= speedCode; });
+    return above == kSpeeds.begin() ? 0 : std::prev(above)->code;
 }
 
 uint32_t CCameraProtocol::SpeedCommandStatus(int speedCode) {
