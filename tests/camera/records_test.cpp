@@ -85,14 +85,6 @@ TEST(StatusBlockDecode, SignedValueAndVersionDigits) {
     EXPECT_EQ(DecodeStatusBlock(b).versionDigits, 0x09091905u);
 }
 
-TEST(StatusBlockDecode, StoreFlagsOnlyBit7MarksStore1) {
-    StatusBlock b{};
-    b[0x1E] = 0x7F;
-    EXPECT_FALSE(DecodeStatusBlock(b).Store1Present());
-    b[0x1E] = 0x80;
-    EXPECT_TRUE(DecodeStatusBlock(b).Store1Present());
-}
-
 CameraStatus TwoStores(bool store1Present, uint16_t mode) {
     CameraStatus s;
     s.versionDigits = 0x00010005;
