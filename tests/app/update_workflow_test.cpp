@@ -138,6 +138,18 @@ TEST_F(UpdateWorkflow, PicturesInTheCameraEndTheRunAfterDialog112) {
     ExpectLinkReleased();
 }
 
+TEST_F(UpdateWorkflow, NegativePictureCountLetsTheRunGoOn) {
+    world.camera.State().store0.pictures = -1;  // top bit set
+    world.camera.State().versionMajor = 2;
+    world.camera.State().versionMinor = 0;
+    ChoosePort(1);
+    ui.dialogAnswers.push_back(kDialogQuit);  // at the cancelled file choice
+    EXPECT_EQ(updater.RunUpdate(), Outcome::EndedByChoice);
+    EXPECT_EQ(Dialogs(), std::vector<int>{kDialogSelectionCancelled});
+    EXPECT_EQ(Prompts().back(), "Camera ID: TK358-000417     Firmware Version: 2.0");
+    ExpectLinkReleased();
+}
+
 TEST_F(UpdateWorkflow, DownloadModeCameraBlanksThePromptAndSkipsThePictureCheck) {
     world.camera.State().mode = sim::CameraMode::Download;
     world.camera.State().store0.pictures = 5;  // not looked at in download mode
