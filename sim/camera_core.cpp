@@ -38,7 +38,10 @@ void VirtualCamera::OnByte(uint8_t byte) {
         return;
     }
     const uint64_t now = m_line.NowUs();
-    const uint64_t gap = in.heardByte ? now - in.lastByteUs : UINT64_MAX;
+    uint64_t gap = UINT64_MAX;
+    if (in.heardByte) {
+        gap = now > in.lastByteUs ? now - in.lastByteUs : 0;
+    }
     in.heardByte = true;
     in.lastByteUs = now;
 

@@ -67,6 +67,9 @@ class PtyLine final : public sim::ICameraLine {
     uint32_t m_baud = 9600;
     sim::ICameraReceiver* m_receiver = nullptr;
     uint64_t m_startNs = 0;
+    // While a received byte is handed to the camera, the time is that byte's arrival on the line,
+    // so that the gaps the camera measures between bytes are line gaps, not scheduling delays.
+    std::optional<uint64_t> m_deliveryUs;
 
     std::deque<uint8_t> m_output;
     uint64_t m_nextOutUs = 0;  // with line time: when the next byte may go

@@ -79,6 +79,9 @@ uint32_t CameraClockNow() {
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string* error) {
     Options o;
+    // On a pty the bytes of one packet can reach this process in parts, some scheduling delay
+    // apart: a pause must be longer here before it drops a partial packet.
+    o.timing.interByteGapUs = 60'000;
     sim::CameraFaults& f = o.faults;
     sim::CameraState& s = o.state;
 
@@ -162,6 +165,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--deaf-at", number(1, 10'000'000, [&](long long n) { f.deafAtBaud = uint32_t(n); })},
         {"--slow-ms",
          number(0, 199'000, [&](long long n) { o.timing.slowCommandUs = uint64_t(n) * 1000; })},
+        {"--gap-ms",
+         number(1, 1000, [&](long long n) { o.timing.interByteGapUs = uint64_t(n) * 1000; })},
         {"--log", text(&o.logFile)},
         {"--save-image", text(&o.saveImage)},
         {"--save-params", text(&o.saveParams)},
@@ -232,6 +237,8 @@ Camera state:
   --clock N|now            camera clock in half-seconds since 1994-01-01 00:00:00 local time
   --state-byte N           state byte of the status block (2 = accepts commands), default 2
   --slow-ms N              time commands 0x45, 0x46, 0x48, 0x4A take to complete, default 20
+  --gap-ms N               a pause of more than N ms between two received bytes drops a partly
+                           received packet, default 60
 
 Faults (OP is an opcode such as 0x7F, or "any"):
   --refuse OP              answer 0xE1 to command OP

@@ -117,10 +117,12 @@ void PtyLine::RunDue() {
         }
         // Earlier first; a byte before a timer of the same moment.
         if (nextByte <= nextTimer) {
-            const uint8_t byte = m_input.front().byte;
+            const Incoming incoming = m_input.front();
             m_input.pop_front();
             if (m_receiver != nullptr) {
-                m_receiver->OnByte(byte);
+                m_deliveryUs = incoming.dueUs;
+                m_receiver->OnByte(incoming.byte);
+                m_deliveryUs.reset();
             }
         } else {
             auto node = m_timers.extract(m_timers.begin());
