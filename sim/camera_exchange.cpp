@@ -115,6 +115,7 @@ void VirtualCamera::Impl::SendDataPacket() {
     phase = ExchangePhase::AwaitAnswer;
     window.clear();
     const uint64_t lineUs = out.size() * ByteTimeUs(line.BaudRate());
+    waitIsFrameWait = false;
     waitTimer = Later(cam.m_timing.resendAfterUs + lineUs, [this] { OnResendTimeout(); });
 }
 
@@ -151,9 +152,25 @@ void VirtualCamera::Impl::OnResendTimeout() {
     SendDataPacket();
 }
 
+// Every received byte moves the end of the frame wait on. The timer is not re-armed per byte:
+// when it fires early it waits for the rest of the moved-on time.
 void VirtualCamera::Impl::ArmFrameWait() {
+    frameWaitUntilUs = line.NowUs() + cam.m_timing.hostFrameWaitUs;
+    if (waitIsFrameWait && timers.count(waitTimer) != 0) {
+        return;
+    }
     CancelTimer(waitTimer);
-    waitTimer = Later(cam.m_timing.hostFrameWaitUs, [this] {
+    ScheduleFrameWait(cam.m_timing.hostFrameWaitUs);
+}
+
+void VirtualCamera::Impl::ScheduleFrameWait(uint64_t delayUs) {
+    waitIsFrameWait = true;
+    waitTimer = Later(delayUs, [this] {
+        const uint64_t now = line.NowUs();
+        if (now < frameWaitUntilUs) {
+            ScheduleFrameWait(frameWaitUntilUs - now);
+            return;
+        }
         Log("no data frame from the host: command given up");
         Finish();
     });

@@ -108,6 +108,8 @@ struct VirtualCamera::Impl {
     std::vector<uint8_t> frame;     // data from the host: the frame being collected
     std::vector<uint8_t> received;  // payload of the frames accepted so far
     uint64_t waitTimer = 0;         // resend or frame-wait timer of the current phase
+    bool waitIsFrameWait = false;   // waitTimer is the frame-wait timer
+    uint64_t frameWaitUntilUs = 0;  // the frame wait ends here; every byte moves it on
 
     // Timers; an abandoned exchange bumps the epoch so that its pending timers do nothing.
     uint64_t epoch = 0;
@@ -143,6 +145,7 @@ struct VirtualCamera::Impl {
     void OnHostAnswer(uint8_t byte);
     void OnResendTimeout();
     void ArmFrameWait();
+    void ScheduleFrameWait(uint64_t delayUs);
     void OnFrameByte(uint8_t byte, uint64_t gapUs);
     void OnFrame();
     void ScheduleCompletion();
