@@ -57,9 +57,9 @@ std::vector<uint8_t> SampleImage() {
 using EventCounts = std::map<std::string, int>;
 
 std::string EventKind(const std::string& text) {
-    static const char* const kKinds[] = {"rx command", "tx ack", "tx data packet",
-                                         "rx data frame", "tx completion", "line speed",
-                                         "rx greeting", "tx greeting answer"};
+    static const char* const kKinds[] = {
+        "rx command",    "tx ack",     "tx data packet", "rx data frame",
+        "tx completion", "line speed", "rx greeting",    "tx greeting answer"};
     for (const char* kind : kKinds) {
         if (text.rfind(kind, 0) == 0) {
             return kind;
@@ -73,6 +73,28 @@ void CountEvent(EventCounts* counts, const std::string& text) {
     if (!kind.empty()) {
         ++(*counts)[kind];
     }
+}
+
+// Connects to the camera on COM1 and writes the image; returns what failed, or nothing.
+std::string UpdateOnCom1(IPortSystem& ports, const std::vector<uint8_t>& image) {
+    CCameraLink link(ports);
+    CameraInfo info;
+    CameraIdText id = {};
+    CameraClockId clockId;
+    clockId.text = &id;
+    int32_t flag = 0;
+    std::string error;
+    link.Connect(1, kTransferSpeedCode, &info, &clockId, &flag);
+    if (link.GetResult() != 0) {
+        error = "connect failed";
+    } else {
+        link.DownloadFirmware(image, nullptr);
+        if (link.GetResult() != 0) {
+            error = "transfer failed";
+        }
+    }
+    link.ClosePort();
+    return error;
 }
 
 struct VirtualRun {
@@ -96,18 +118,7 @@ VirtualRun RunVirtual(const std::vector<uint8_t>& image) {
 
     const auto start = Steady::now();
     const uint64_t startUs = clock.NowUs();
-    CCameraLink link(ports);
-    CameraInfo info;
-    CameraIdText id = {};
-    CameraClockId clockId;
-    clockId.text = &id;
-    int32_t flag = 0;
-    link.Connect(1, kTransferSpeedCode, &info, &clockId, &flag);
-    if (link.GetResult() == 0) {
-        link.DownloadFirmware(image, nullptr);
-        run.ok = link.GetResult() == 0 && camera.Image() == image;
-    }
-    link.ClosePort();
+    run.ok = UpdateOnCom1(ports, image).empty() && camera.Image() == image;
     run.virtualSeconds = static_cast<double>(clock.NowUs() - startUs) / 1e6;
     run.wallSeconds = Seconds(Steady::now() - start);
     return run;
@@ -163,8 +174,8 @@ PtyRun RunOverPty(const std::vector<uint8_t>& image) {
         dup2(fromChild[1], 1);
         close(toChild[1]);
         close(fromChild[0]);
-        execl(simulator.c_str(), simulator.c_str(), "--line-time", "--log", logPath,
-              "--save-image", imagePath, static_cast<char*>(nullptr));
+        execl(simulator.c_str(), simulator.c_str(), "--line-time", "--log", logPath, "--save-image",
+              imagePath, static_cast<char*>(nullptr));
         _exit(127);
     }
     close(toChild[0]);
@@ -187,22 +198,8 @@ PtyRun RunOverPty(const std::vector<uint8_t>& image) {
 
     const double cpuStart = CpuSeconds();
     const auto start = Steady::now();
-    {
-        CCameraLink link(PosixPortSystem());
-        CameraInfo info;
-        CameraIdText id = {};
-        CameraClockId clockId;
-        clockId.text = &id;
-        int32_t flag = 0;
-        link.Connect(1, kTransferSpeedCode, &info, &clockId, &flag);
-        if (link.GetResult() == 0) {
-            link.DownloadFirmware(image, nullptr);
-            run.ok = link.GetResult() == 0;
-        } else {
-            run.error = "connect failed";
-        }
-        link.ClosePort();
-    }
+    run.error = UpdateOnCom1(PosixPortSystem(), image);
+    run.ok = run.error.empty();
     run.wallSeconds = Seconds(Steady::now() - start);
     run.cpuSeconds = CpuSeconds() - cpuStart;
 
@@ -213,7 +210,8 @@ PtyRun RunOverPty(const std::vector<uint8_t>& image) {
     std::ifstream log(logPath);
     std::string line;
     while (std::getline(log, line)) {
-        const size_t text = line.find_first_not_of(' ', line.find(' ', line.find_first_not_of(' ')));
+        const size_t text =
+            line.find_first_not_of(' ', line.find(' ', line.find_first_not_of(' ')));
         if (text != std::string::npos) {
             CountEvent(&run.events, line.substr(text));
         }

@@ -20,7 +20,7 @@ using ProgressCallback = std::function<int32_t(int32_t stage, int32_t value, int
 int32_t TransferPercent(int blocks);
 
 class CCameraLink final : public CCameraProtocol {
-public:
+  public:
     explicit CCameraLink(IPortSystem& ports);
 
     // Finds the camera on `port` (0 = search COM1 to COM4, 1-4 = that port), makes sure it is
@@ -37,4 +37,7 @@ public:
     void WriteBlock(const uint8_t* data, uint16_t index);
     void WriteParameter(uint16_t number, uint16_t value);
     void PrepareBank(uint16_t bank);
+
+  private:
+    void LoaderCommand(uint8_t opcode, uint16_t first, uint16_t second, const uint8_t* block);
 };

@@ -50,48 +50,37 @@ int32_t TransferPercent(int blocks) {
     return static_cast<int32_t>(blocks * kPercentPerBlock);
 }
 
-void CCameraLink::PrepareBank(uint16_t bank) {
+// One loader command: the packet with its two 16-bit words (high byte first), the block's data
+// packet when there is one, then the completion byte.
+void CCameraLink::LoaderCommand(uint8_t opcode, uint16_t first, uint16_t second,
+                                const uint8_t* block) {
     m_result = 0;
     m_status = kStatusOk;
     ClearCommand();
-    m_command[0] = kOpcodeBank;
-    m_command[2] = static_cast<uint8_t>(bank >> 8);
-    m_command[3] = static_cast<uint8_t>(bank & 0xFF);
+    m_command[0] = opcode;
+    m_command[2] = static_cast<uint8_t>(first >> 8);
+    m_command[3] = static_cast<uint8_t>(first & 0xFF);
+    m_command[4] = static_cast<uint8_t>(second >> 8);
+    m_command[5] = static_cast<uint8_t>(second & 0xFF);
     m_status = SendCommand();
+    if (m_status == kStatusOk && block != nullptr) {
+        m_status = SendDataPacket(block, kBlockBytes);
+    }
     if (m_status == kStatusOk) {
         m_status = ReadCompletion(kCompletionMs);
     }
+}
+
+void CCameraLink::PrepareBank(uint16_t bank) {
+    LoaderCommand(kOpcodeBank, bank, 0, nullptr);
 }
 
 void CCameraLink::WriteBlock(const uint8_t* data, uint16_t index) {
-    m_result = 0;
-    m_status = kStatusOk;
-    ClearCommand();
-    m_command[0] = kOpcodeBlock;
-    m_command[2] = static_cast<uint8_t>(index >> 8);
-    m_command[3] = static_cast<uint8_t>(index & 0xFF);
-    m_status = SendCommand();
-    if (m_status == kStatusOk) {
-        m_status = SendDataPacket(data, kBlockBytes);
-    }
-    if (m_status == kStatusOk) {
-        m_status = ReadCompletion(kCompletionMs);
-    }
+    LoaderCommand(kOpcodeBlock, index, 0, data);
 }
 
 void CCameraLink::WriteParameter(uint16_t number, uint16_t value) {
-    m_result = 0;
-    m_status = kStatusOk;
-    ClearCommand();
-    m_command[0] = kOpcodeParameter;
-    m_command[2] = static_cast<uint8_t>(number >> 8);
-    m_command[3] = static_cast<uint8_t>(number & 0xFF);
-    m_command[4] = static_cast<uint8_t>(value >> 8);
-    m_command[5] = static_cast<uint8_t>(value & 0xFF);
-    m_status = SendCommand();
-    if (m_status == kStatusOk) {
-        m_status = ReadCompletion(kCompletionMs);
-    }
+    LoaderCommand(kOpcodeParameter, number, value, nullptr);
 }
 
 int32_t CCameraLink::DownloadFirmware(std::span<const uint8_t> data,
