@@ -1,6 +1,6 @@
 # Entry points. `make demo` runs a whole firmware update against the virtual camera;
 # `make test` installs what is missing, builds and runs the whole test suite.
-.PHONY: all deps build test asan release demo bench fuzz format clean
+.PHONY: all deps build test asan release demo bench fuzz soak format clean
 
 all: build
 
@@ -33,6 +33,13 @@ fuzz: deps
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz
 	@bash tools/run-fuzzers.sh build/fuzz 60
+
+# Seeded soak: whole updates in virtual time with drawn faults (release build, soak program only).
+SOAK_RUNS ?= 5000
+soak: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release --target soak
+	@build/release/bench/soak --runs $(SOAK_RUNS)
 
 format:
 	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i
