@@ -14,4 +14,5 @@ class CFirmwareFileDialog final : public wxFileDialog {
 
   private:
     void HandleInit(wxInitDialogEvent& event);
+    void CenterOverView();
 };

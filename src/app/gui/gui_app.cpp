@@ -2,6 +2,8 @@
 
 #include <wx/init.h>
 
+#include <cstdlib>
+
 #include "app/gui/gui.hpp"
 #include "app/gui/main_frame.hpp"
 #include "app/gui/paint_yield.hpp"
@@ -26,6 +28,10 @@ int RunGuiApplication(int argc, char** argv, IPortSystem& ports) {
     CYieldingClock yieldingClock(clock, pump);
     ScopedClock scopedClock(yieldingClock);
     CYieldingPortSystem yieldingPorts(ports, pump);
+
+    // The tool keeps no settings: toolkit dialogs must not write any (a settings write can also
+    // stall the one thread for seconds when no settings service runs).
+    setenv("GSETTINGS_BACKEND", "memory", 0);
 
     auto* app = new CTk358fwApp(yieldingPorts);
     wxApp::SetInstance(app);

@@ -1,6 +1,7 @@
 #include "app/gui/progress_dialog.hpp"
 
-#include <wx/dcclient.h>
+#include <algorithm>
+#include <cstddef>
 
 #include "app/gui/paint_yield.hpp"
 #include "app/gui/picture_bitmap.hpp"
@@ -9,11 +10,29 @@
 namespace {
 
 constexpr uint32_t kDialogGrey = 0xC0C0C0;
+// The frame starts 31 rows above the bottom; the picture control covers the rows from 32 above.
+constexpr int kPictureRows = 32;
+
+Picture BottomRows(const Picture& canvas, int rows) {
+    Picture part;
+    part.width = canvas.width;
+    part.height = rows;
+    const auto first = static_cast<size_t>((canvas.height - rows) * canvas.width);
+    part.pixels.assign(canvas.pixels.begin() + static_cast<std::ptrdiff_t>(first),
+                       canvas.pixels.end());
+    return part;
+}
 
 }  // namespace
 
 CProgressDialog::CProgressDialog(wxWindow* parent) : CTemplateDialog(parent, kDialogProgress) {
-    Bind(wxEVT_PAINT, &CProgressDialog::HandlePaint, this);
+    const wxSize client = GetClientSize();
+    m_canvas.width = client.GetWidth();
+    m_canvas.height = std::max(client.GetHeight(), kPictureRows);
+    m_canvas.pixels.assign(static_cast<size_t>(m_canvas.width * m_canvas.height), kDialogGrey);
+    m_picture = new wxStaticBitmap(
+        this, wxID_ANY, BitmapFromPicture(BottomRows(m_canvas, kPictureRows)),
+        wxPoint(0, m_canvas.height - kPictureRows), wxSize(m_canvas.width, kPictureRows));
     Show();
 }
 
@@ -22,24 +41,11 @@ void CProgressDialog::ShowProgress(uint32_t /*stage*/, int16_t percent, const ch
         m_text = text;
         SetControlText(kTextControlId, m_text);
     }
-    const wxSize client = GetClientSize();
-    if (m_canvas.width != client.GetWidth() || m_canvas.height != client.GetHeight()) {
-        m_canvas.width = client.GetWidth();
-        m_canvas.height = client.GetHeight();
-        m_canvas.pixels.assign(static_cast<size_t>(m_canvas.width * m_canvas.height), kDialogGrey);
-    }
     ComposeProgressPicture(m_canvas, percent, &DigitStripPicture());
-    m_bitmap = BitmapFromPicture(m_canvas);
-    Refresh(false);
-    Update();
+    m_picture->SetBitmap(BitmapFromPicture(BottomRows(m_canvas, kPictureRows)));
+    m_picture->Refresh();
+    m_picture->Update();
     LetPaintEventsThrough();
-}
-
-void CProgressDialog::HandlePaint(wxPaintEvent& /*event*/) {
-    wxPaintDC dc(this);
-    if (m_bitmap.IsOk()) {
-        dc.DrawBitmap(m_bitmap, 0, 0);
-    }
 }
 
 void CProgressWindow::ShowProgress(uint32_t stage, int16_t percent, const char* text) {

@@ -1,9 +1,10 @@
 // The modeless progress window (template 108): the stage text in control 100 and, below it, the
-// frame, bar and percentage figure. The picture is composed in memory by ShowProgress and drawn
-// by the window's paint handler, so it survives being covered and uncovered.
+// frame, bar and percentage figure. The picture is composed in memory by ShowProgress and shown
+// by a picture control along the bottom of the window, which the toolkit paints whenever needed
+// (so it also survives being covered and uncovered).
 #pragma once
 
-#include <wx/bitmap.h>
+#include <wx/statbmp.h>
 #include <wx/weakref.h>
 
 #include <cstdint>
@@ -21,14 +22,12 @@ class CProgressDialog final : public CTemplateDialog {
     // them before it returns.
     void ShowProgress(uint32_t stage, int16_t percent, const char* text);
 
-    // The composed picture of the client area (for the paint handler and for inspection).
+    // The composed picture of the client area.
     const Picture& Canvas() const { return m_canvas; }
 
   private:
-    void HandlePaint(wxPaintEvent& event);
-
     Picture m_canvas;
-    wxBitmap m_bitmap;
+    wxStaticBitmap* m_picture = nullptr;  // shows the bottom rows of the canvas
     std::string m_text;
 };
 
