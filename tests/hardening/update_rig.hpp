@@ -136,15 +136,18 @@ enum class Fault {
     DeafAtTransferSpeed,  // hears nothing at 38,400 bit/s
     NoiseToCamera,        // one bit flipped in a byte the host sends after the trigger
     NoiseToHost,          // one bit flipped in a byte the camera sends after the trigger
+    IgnoreBreak,          // a break does not bring the camera back to 9,600 bit/s
 };
+constexpr Fault kLastFault = Fault::IgnoreBreak;
 
 inline const char* FaultName(Fault f) {
-    static constexpr std::array<const char*, 20> kNames = {
+    static constexpr std::array<const char*, 21> kNames = {
         "None",          "Refuse",       "Answer10",      "BadXorAll",
         "BadXorOnce",    "RefuseData4",  "RefuseData5",   "E2InsteadOfPacket",
         "BadCompletion", "NoCompletion", "FailBlock",     "StallWithin",
         "StallBeyond",   "Silent",       "Unplugged",     "GreetingWrongByte",
-        "GreetingShort", "DeafAt38400",  "NoiseToCamera", "NoiseToHost"};
+        "GreetingShort", "DeafAt38400",  "NoiseToCamera", "NoiseToHost",
+        "IgnoreBreak"};
     return kNames[static_cast<size_t>(f)];
 }
 
@@ -374,6 +377,9 @@ class FaultStage final : public sim::ICameraLine, public sim::ICameraReceiver {
                 break;
             case Fault::NoiseToHost:
                 m_toHost = {m_sentByCamera + static_cast<uint64_t>(plan.noiseByte), plan.noiseBit};
+                break;
+            case Fault::IgnoreBreak:
+                f.ignoreBreak = true;
                 break;
         }
     }
@@ -722,7 +728,7 @@ inline RunSetup SetupForSeed(uint64_t seed) {
     const int faults = kFaultCounts[static_cast<size_t>(pick(0, 9))];
     for (int i = 0; i < faults; ++i) {
         FaultPlan plan;
-        plan.fault = static_cast<Fault>(pick(1, static_cast<int>(Fault::NoiseToHost)));
+        plan.fault = static_cast<Fault>(pick(1, static_cast<int>(kLastFault)));
         plan.at = RandomTrigger(random);
         plan.noiseByte = pick(1, 300);
         plan.noiseBit = static_cast<uint8_t>(1u << pick(0, 7));
