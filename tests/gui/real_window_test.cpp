@@ -1,0 +1,252 @@
+// The real tool on a private X server, driven with keys as a user would: a whole update against
+// the virtual camera (checking pixels of the dialogs and of the progress window on the way, and
+// the image the camera received), and the exit statuses of quitting and of a missing camera.
+// Every wait is a bounded poll for a window or a process state.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "child_process.hpp"
+#include "progress_reader.hpp"
+#include "xvfb_server.hpp"
+#include "xwd_image.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kTitle[] = "Orvia TK358 Camera Update Software";
+constexpr uint32_t kGrey = 0xC0C0C0;
+
+struct Box {
+    std::string id;
+    int x = 0, y = 0, w = 0, h = 0;
+};
+
+std::string Bin(const std::string& relative) {
+    const char* root = std::getenv("TK358_TEST_BIN");
+    return root == nullptr ? std::string() : std::string(root) + "/" + relative;
+}
+
+class RealWindows : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_tool = Bin("src/app/main/tk358fw");
+        m_camsim = Bin("sim/camsim/tk358-camsim");
+        m_maker = Bin("tools/make_sample_firmware");
+        for (const std::string& program : {m_tool, m_camsim, m_maker}) {
+            if (program.empty() || !fs::exists(program)) {
+                GTEST_SKIP() << "not built: " << program;
+            }
+        }
+        if (RunCommand("command -v xdotool xwd").empty() || !m_x.Start()) {
+            GTEST_SKIP() << "no Xvfb, xdotool or xwd";
+        }
+        m_dir = fs::temp_directory_path() /
+                ("tk358fw-gui-" + std::to_string(getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override {
+        if (!m_dir.empty()) {
+            fs::remove_all(m_dir);
+        }
+    }
+
+    std::string X(const std::string& command) {
+        return RunCommand("DISPLAY=" + m_x.Display() + " " + command + " 2>/dev/null");
+    }
+
+    std::vector<Box> Windows(const std::string& name) {
+        std::vector<Box> boxes;
+        std::istringstream ids(X("xdotool search --onlyvisible --name '" + name + "'"));
+        std::string id;
+        while (ids >> id) {
+            Box b;
+            b.id = id;
+            std::istringstream fields(X("xdotool getwindowgeometry --shell " + id));
+            std::string line;
+            while (std::getline(fields, line)) {
+                const auto eq = line.find('=');
+                if (eq == std::string::npos) {
+                    continue;
+                }
+                const int v = std::atoi(line.c_str() + eq + 1);
+                const std::string key = line.substr(0, eq);
+                if (key == "X") {
+                    b.x = v;
+                } else if (key == "Y") {
+                    b.y = v;
+                } else if (key == "WIDTH") {
+                    b.w = v;
+                } else if (key == "HEIGHT") {
+                    b.h = v;
+                }
+            }
+            boxes.push_back(b);
+        }
+        return boxes;
+    }
+    // The tool's visible windows other than the full-screen main window.
+    std::vector<Box> Dialogs() {
+        std::vector<Box> dialogs;
+        for (const Box& b : Windows(kTitle)) {
+            if (b.w < 1024) {
+                dialogs.push_back(b);
+            }
+        }
+        return dialogs;
+    }
+    bool WaitDialog(int timeoutMs, Box* found, const std::string& notId = "") {
+        return WaitUntil(timeoutMs, [&] {
+            for (const Box& b : Dialogs()) {
+                if (b.id != notId) {
+                    *found = b;
+                    return true;
+                }
+            }
+            return false;
+        });
+    }
+    void Keys(const Box& window, const std::string& keys) {
+        X("xdotool windowfocus --sync " + window.id + " key " + keys);
+    }
+
+    bool StartTool(const std::vector<std::string>& env) {
+        std::vector<std::string> all = {"DISPLAY=" + m_x.Display()};
+        all.insert(all.end(), env.begin(), env.end());
+        return m_toolProcess.Start({m_tool}, all, (m_dir / "tool.log").string());
+    }
+
+    CXvfbServer m_x;
+    fs::path m_dir;
+    std::string m_tool, m_camsim, m_maker;
+    CChildProcess m_toolProcess;
+};
+
+const std::vector<std::string> kNoCamera = {
+    "TK358FW_COM1=/nonexistent/tty1", "TK358FW_COM2=/nonexistent/tty2",
+    "TK358FW_COM3=/nonexistent/tty3", "TK358FW_COM4=/nonexistent/tty4"};
+
+TEST_F(RealWindows, EscapeInThePortDialogEndsWithStatus2) {
+    ASSERT_TRUE(StartTool(kNoCamera));
+    Box port;
+    ASSERT_TRUE(WaitDialog(60000, &port));
+    XwdImage screen;
+    ASSERT_TRUE(CaptureScreen(m_x.Display(), &screen));
+    EXPECT_EQ(screen.At(port.x + port.w - 3, port.y + port.h - 3), kGrey);  // dialog colour
+    EXPECT_EQ(screen.At(2, 2), kGrey);  // the prompt bar, above its text
+    Keys(port, "Escape");
+    EXPECT_EQ(m_toolProcess.WaitExit(30000), 2);
+}
+
+TEST_F(RealWindows, MissingCameraShowsTheMessageAndEndsWithStatus1) {
+    ASSERT_TRUE(StartTool(kNoCamera));
+    Box port;
+    ASSERT_TRUE(WaitDialog(60000, &port));
+    Keys(port, "Return");  // AUTO: all four ports are searched
+    Box message;
+    ASSERT_TRUE(WaitDialog(60000, &message, port.id));
+    EXPECT_NE(message.w, port.w);
+    Keys(message, "Return");
+    EXPECT_EQ(m_toolProcess.WaitExit(30000), 1);
+}
+
+TEST_F(RealWindows, WholeUpdateAgainstTheVirtualCamera) {
+    const fs::path firmware = m_dir / "sample.fw";
+    const fs::path received = m_dir / "received.bin";
+    ASSERT_EQ(std::system((m_maker + " " + firmware.string() + " 1.20 >/dev/null").c_str()), 0);
+
+    CChildProcess camera;
+    const fs::path cameraOut = m_dir / "camsim.out";
+    ASSERT_TRUE(camera.Start({m_camsim, "--line-time", "--id", "TK358 TEST", "--save-image",
+                              received.string(), "--log", (m_dir / "camsim.log").string()},
+                             {}, cameraOut.string()));
+    std::string port;
+    ASSERT_TRUE(WaitUntil(20000, [&] {
+        std::ifstream in(cameraOut);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind("TK358FW_COM1=", 0) == 0) {
+                port = line.substr(13);
+                return true;
+            }
+        }
+        return false;
+    }));
+    ASSERT_TRUE(StartTool({"TK358FW_COM1=" + port}));
+
+    // Port dialog: AUTO and OK.
+    Box dialog;
+    ASSERT_TRUE(WaitDialog(60000, &dialog));
+    Keys(dialog, "Return");
+
+    // The file dialog: the path typed, then Enter (once more if completion took the first).
+    const auto fileDialogShown = [&] { return !Windows("Select a file").empty(); };
+    ASSERT_TRUE(WaitUntil(120000, fileDialogShown));
+    const Box fileDialog = Windows("Select a file").front();
+    X("xdotool windowfocus --sync " + fileDialog.id + " type --delay 20 " + firmware.string());
+    for (int i = 0; i < 3 && fileDialogShown(); ++i) {
+        X("xdotool key Return");
+        WaitUntil(3000, [&] { return !fileDialogShown(); });
+    }
+    ASSERT_FALSE(fileDialogShown());
+
+    // The progress window, read from screen captures until the next dialog replaces it.
+    Box progress;
+    ASSERT_TRUE(WaitDialog(60000, &progress));
+    int readings = 0, blueOnWhite = 0, whiteOnBlue = 0, lastPercent = -1;
+    Box next;
+    const bool ended = WaitUntil(900000, [&] {
+        if (WaitDialog(0, &next, progress.id)) {
+            return true;
+        }
+        XwdImage screen;
+        if (!CaptureScreen(m_x.Display(), &screen)) {
+            return false;
+        }
+        if (!WaitDialog(0, &next) || next.id != progress.id) {
+            return false;  // the window went away while the capture was taken
+        }
+        const ProgressReading r = ReadProgress(
+            [&](int x, int y) { return screen.At(progress.x + x, progress.y + y); }, progress.h);
+        if (!r.frame || r.percent < 0) {
+            return false;  // not drawn yet
+        }
+        ++readings;
+        EXPECT_EQ(r.barWidth, 3 * r.percent);
+        EXPECT_GE(r.percent, lastPercent);
+        lastPercent = r.percent;
+        EXPECT_EQ(screen.At(progress.x + 3, progress.y + 3), kGrey);
+        blueOnWhite += r.glyphsOnWhite > 0 && r.percent > 0 && r.percent < 44;
+        whiteOnBlue += r.glyphsOnBlue > 0 && r.percent >= 56;
+        return false;
+    });
+    ASSERT_TRUE(ended);
+    EXPECT_GT(readings, 0);
+    EXPECT_GT(blueOnWhite, 0) << "no capture showed blue figures on white";
+    EXPECT_GT(whiteOnBlue, 0) << "no capture showed white figures on blue";
+
+    // The success dialog: OK ends the tool with status 0.
+    Keys(next, "Return");
+    EXPECT_EQ(m_toolProcess.WaitExit(60000), 0);
+
+    // What the camera received is the file's image.
+    camera.CloseInput();
+    ASSERT_EQ(camera.WaitExit(30000), 0);
+    std::ifstream file(firmware, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
+    std::ifstream got(received, std::ios::binary);
+    std::vector<char> image((std::istreambuf_iterator<char>(got)), {});
+    ASSERT_EQ(image.size(), 196608u);
+    ASSERT_GE(bytes.size(), 128u + 196608u);
+    EXPECT_TRUE(std::equal(image.begin(), image.end(), bytes.begin() + 128));
+}
+
+}  // namespace

@@ -1,0 +1,20 @@
+// A screen capture read from the X window dump format (as `xwd -root` writes it): 24- or 32-bit
+// true-colour pixels as 0xRRGGBB.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct XwdImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+};
+
+// Parses a dump; false when it is not a true-colour dump of 24 or 32 bits per pixel.
+bool ParseXwd(const std::vector<uint8_t>& bytes, XwdImage* image);
+
+// Captures the whole screen of `display` with xwd; false on failure.
+bool CaptureScreen(const std::string& display, XwdImage* image);
