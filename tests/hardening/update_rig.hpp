@@ -179,29 +179,21 @@ class FaultStage final : public sim::ICameraLine, public sim::ICameraReceiver {
     // 300 in a direction (so a data packet carries at most one flip, which its XOR byte shows).
     // Command packets to the camera carry no check and are left alone.
     void SetRandomNoise(double toCamera, double toHost) {
-        m_randomToCamera = toCamera;
-        m_randomToHost = toHost;
+        m_toCamera.rate = toCamera;
+        m_toHost.rate = toHost;
     }
-    int FlipsToCamera() const { return m_flipsToCamera; }
-    int FlipsToHost() const { return m_flipsToHost; }
+    int FlipsToCamera() const { return m_toCamera.flips; }
+    int FlipsToHost() const { return m_toHost.flips; }
 
     // sim::ICameraLine (the camera's sending side)
     uint64_t NowUs() override { return m_end.NowUs(); }
     void Send(const uint8_t* data, size_t n) override {
         std::vector<uint8_t> bytes(data, data + n);
         for (uint8_t& b : bytes) {
-            ++m_sentByCamera;
             if (m_inBlock && b == 0xE3) {
                 m_dataLeft = kBlockFrame;  // the host sends the block's data packet again
             }
-            if (m_toHost.due != 0 && m_sentByCamera == m_toHost.due) {
-                b = static_cast<uint8_t>(b ^ m_toHost.bit);
-                m_toHost.due = 0;
-                ++m_flipsToHost;
-            } else if (RandomHit(m_randomToHost, m_quietToHost)) {
-                b = static_cast<uint8_t>(b ^ RandomBit());
-                ++m_flipsToHost;
-            }
+            b = MaybeFlip(m_toHost, b, true);
         }
         m_end.Send(bytes.data(), bytes.size());
     }
@@ -215,7 +207,6 @@ class FaultStage final : public sim::ICameraLine, public sim::ICameraReceiver {
 
     // sim::ICameraReceiver (what reaches the camera)
     void OnByte(uint8_t byte) override {
-        ++m_heardByCamera;
         m_window.push_back(byte);
         if (m_window.size() > kGreetingLength) {
             m_window.erase(m_window.begin());
@@ -226,14 +217,7 @@ class FaultStage final : public sim::ICameraLine, public sim::ICameraReceiver {
         if (data) {
             --m_dataLeft;
         }
-        if (data && m_toCamera.due != 0 && m_heardByCamera >= m_toCamera.due) {
-            byte = static_cast<uint8_t>(byte ^ m_toCamera.bit);
-            m_toCamera.due = 0;
-            ++m_flipsToCamera;
-        } else if (data && RandomHit(m_randomToCamera, m_quietToCamera)) {
-            byte = static_cast<uint8_t>(byte ^ RandomBit());
-            ++m_flipsToCamera;
-        }
+        byte = MaybeFlip(m_toCamera, byte, data);
         m_window.back() = byte;
         SpotTriggers();
         m_camera->OnByte(byte);
@@ -244,28 +228,44 @@ class FaultStage final : public sim::ICameraLine, public sim::ICameraReceiver {
     static constexpr size_t kGreetingLength = 12;
     static constexpr size_t kCommandLength = 8;
     static constexpr int kBlockFrame = 257;  // a block's data packet: 256 bytes and the XOR byte
-    struct PendingFlip {
-        uint64_t due = 0;  // byte count at which to flip; 0 none
-        uint8_t bit = 0;
+    // Bytes after a flip in which a direction gets no other flip: more than a data packet, so
+    // that no packet carries two flips (which its XOR byte could miss).
+    static constexpr uint64_t kQuietBytes = 300;
+    // One direction of the line: the byte count, a flip due at a chosen count (0 none), random
+    // flips at a rate, and the quiet stretch after each flip.
+    struct Direction {
+        uint64_t count = 0;
+        uint64_t due = 0;
+        uint8_t dueBit = 0;
+        double rate = 0.0;
+        uint64_t quietUntil = 0;
+        int flips = 0;
     };
     struct Armed {
         FaultPlan plan;
         bool fired;
     };
 
-    bool RandomHit(double rate, uint64_t& quietUntil) {
-        if (rate <= 0.0) {
-            return false;
+    // Counts the byte and returns it, with one bit flipped when a flip is due or drawn.
+    uint8_t MaybeFlip(Direction& d, uint8_t byte, bool eligible) {
+        ++d.count;
+        if (!eligible || d.count < d.quietUntil) {
+            return byte;
         }
-        const uint64_t count = m_sentByCamera + m_heardByCamera;
-        if (count < quietUntil) {
-            return false;
+        uint8_t bit = 0;
+        if (d.due != 0 && d.count >= d.due) {
+            bit = d.dueBit;
+            d.due = 0;
+        } else if (d.rate > 0.0 &&
+                   std::uniform_real_distribution<double>(0.0, 1.0)(m_random) < d.rate) {
+            bit = RandomBit();
         }
-        if (std::uniform_real_distribution<double>(0.0, 1.0)(m_random) >= rate) {
-            return false;
+        if (bit == 0) {
+            return byte;
         }
-        quietUntil = count + 600;  // both directions counted together: about 300 each
-        return true;
+        d.quietUntil = d.count + kQuietBytes;
+        ++d.flips;
+        return static_cast<uint8_t>(byte ^ bit);
     }
     uint8_t RandomBit() {
         return static_cast<uint8_t>(1u << std::uniform_int_distribution<int>(0, 7)(m_random));
@@ -372,11 +372,12 @@ class FaultStage final : public sim::ICameraLine, public sim::ICameraReceiver {
                 break;
             case Fault::NoiseToCamera:
                 // Counted from the byte that completed the trigger.
-                m_toCamera = {m_heardByCamera + static_cast<uint64_t>(plan.noiseByte),
-                              plan.noiseBit};
+                m_toCamera.due = m_toCamera.count + static_cast<uint64_t>(plan.noiseByte);
+                m_toCamera.dueBit = plan.noiseBit;
                 break;
             case Fault::NoiseToHost:
-                m_toHost = {m_sentByCamera + static_cast<uint64_t>(plan.noiseByte), plan.noiseBit};
+                m_toHost.due = m_toHost.count + static_cast<uint64_t>(plan.noiseByte);
+                m_toHost.dueBit = plan.noiseBit;
                 break;
             case Fault::IgnoreBreak:
                 f.ignoreBreak = true;
@@ -402,16 +403,8 @@ class FaultStage final : public sim::ICameraLine, public sim::ICameraReceiver {
     int m_lastNumber = -1;
     bool m_inBlock = false;  // the last command heard was a block command
     int m_dataLeft = 0;      // bytes of the block's data packet still to come
-    uint64_t m_sentByCamera = 0;
-    uint64_t m_heardByCamera = 0;
-    PendingFlip m_toCamera;
-    PendingFlip m_toHost;
-    double m_randomToCamera = 0.0;
-    double m_randomToHost = 0.0;
-    uint64_t m_quietToCamera = 0;
-    uint64_t m_quietToHost = 0;
-    int m_flipsToCamera = 0;
-    int m_flipsToHost = 0;
+    Direction m_toCamera;
+    Direction m_toHost;
 };
 
 // ---------------------------------------------------------------------------------------------
