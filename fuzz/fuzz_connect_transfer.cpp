@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int32_t inDownloadMode = -1;
         const int32_t port = (data[0] & 0x04) != 0 ? 0 : 1;
         link.Connect(port, kTransferSpeedCode, &info, &clockId, &inDownloadMode);
-        Check(text[kCameraIdLength] == '\0');
+        Check(text.back() == '\0');
         if (link.GetResult() == 0) {
             Check(link.IsPortOpen());
             Check(inDownloadMode == 0 || inDownloadMode == 1);

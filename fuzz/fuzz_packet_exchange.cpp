@@ -70,7 +70,7 @@ void RunOperation(Exchange& link, int op, int argument) {
             CameraClockId out;
             out.text = &text;
             link.ReadClockId(&out);
-            Check(text[kCameraIdLength] == '\0');
+            Check(text.back() == '\0');
             break;
         }
         case 8:

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <numeric>
 #include <span>
 #include <string>
 #include <vector>
@@ -57,10 +58,9 @@ inline std::deque<Chunk> ParseScript(std::span<const uint8_t> script) {
                           script.begin() + static_cast<std::ptrdiff_t>(at + length));
         at += length;
         if ((flags & 0x04) != 0) {
-            uint8_t x = 0;
-            for (uint8_t b : chunk.data) {
-                x = static_cast<uint8_t>(x ^ b);
-            }
+            const uint8_t x =
+                std::accumulate(chunk.data.begin(), chunk.data.end(), uint8_t{0},
+                                [](uint8_t a, uint8_t b) { return static_cast<uint8_t>(a ^ b); });
             chunk.data.push_back(x);
         }
         chunk.failDriver = (flags & 0x10) != 0;

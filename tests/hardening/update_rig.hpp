@@ -517,10 +517,10 @@ inline uint16_t ExpectedChecksumValue(const std::vector<uint8_t>& image, int ban
 }
 
 inline std::vector<std::string> TextsOf(const CScriptedUserInterface& ui, UiEvent::Kind kind) {
-    std::vector<std::string> texts;
-    for (const UiEvent& e : ui.EventsOf(kind)) {
-        texts.push_back(e.text);
-    }
+    const std::vector<UiEvent> events = ui.EventsOf(kind);
+    std::vector<std::string> texts(events.size());
+    std::transform(events.begin(), events.end(), texts.begin(),
+                   [](const UiEvent& e) { return e.text; });
     return texts;
 }
 
