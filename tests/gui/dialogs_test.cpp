@@ -8,13 +8,16 @@
 #include <wx/init.h>
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
+#include <wx/timer.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 
 #include "app/app.hpp"
 #include "app/gui/gui_user_interface.hpp"
+#include "app/gui/paint_yield.hpp"
 #include "app/gui/port_choice.hpp"
 #include "app/gui/port_dialog.hpp"
 #include "app/gui/progress_dialog.hpp"
@@ -53,6 +56,12 @@ class ToolkitEnvironment final : public ::testing::Environment {
         static char name[] = "test_gui";
         static char* argv[] = {name, nullptr};
         wxApp::SetInstance(new wxApp());
+        // A failed toolkit assertion fails the test instead of opening a dialog.
+        wxSetAssertHandler([](const wxString& file, int line, const wxString& func,
+                              const wxString& cond, const wxString& msg) {
+            ADD_FAILURE() << "toolkit assertion: " << file << ":" << line << " " << func << " "
+                          << cond << " " << msg;
+        });
         s_started = wxEntryStart(argc, argv);
         return s_started;
     }
@@ -250,6 +259,34 @@ TEST_F(DialogWindows, ProgressWindowShowsTextAndPictureAndCloses) {
     window.ShowProgress(1, 50, kProgressRunning);  // after closing: nothing happens
     wxTheApp->ProcessIdle();                       // deferred deletion of the window
     EXPECT_FALSE(alive);
+}
+
+TEST_F(DialogWindows, PaintYieldHoldsTimersBackUntilTheEventLoopRuns) {
+    // A due timer must not fire while the update lets only paint events through (it would
+    // re-enter the workflow); it fires once a real event loop runs again.
+    int ticks = 0;
+    wxTimer timer;
+    timer.Bind(wxEVT_TIMER, [&ticks](wxTimerEvent&) { ++ticks; });
+    timer.StartOnce(1);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < end) {
+        LetPaintEventsThrough();
+    }
+    EXPECT_EQ(ticks, 0);
+    wxDialog dialog(m_frame, wxID_ANY, "wait");
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    dialog.Bind(wxEVT_IDLE, [&](wxIdleEvent& event) {
+        if (!dialog.IsModal()) {
+            return;
+        }
+        if (ticks > 0 || std::chrono::steady_clock::now() > giveUp) {
+            dialog.EndModal(0);
+        } else {
+            event.RequestMore();
+        }
+    });
+    dialog.ShowModal();  // a modal loop: the timer fires, then the dialog ends
+    EXPECT_EQ(ticks, 1);
 }
 
 }  // namespace

@@ -65,8 +65,9 @@ bool ParseXwd(const std::vector<uint8_t>& b, XwdImage* image) {
     return true;
 }
 
-bool CaptureScreen(const std::string& display, XwdImage* image) {
-    const std::string command = "xwd -root -silent -display " + display;
+namespace {
+
+bool Capture(const std::string& command, XwdImage* image) {
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return false;
@@ -79,4 +80,14 @@ bool CaptureScreen(const std::string& display, XwdImage* image) {
     }
     const bool ok = pclose(pipe) == 0;
     return ok && ParseXwd(bytes, image);
+}
+
+}  // namespace
+
+bool CaptureScreen(const std::string& display, XwdImage* image) {
+    return Capture("xwd -root -silent -display " + display, image);
+}
+
+bool CaptureWindow(const std::string& display, const std::string& windowId, XwdImage* image) {
+    return Capture("xwd -silent -display " + display + " -id " + windowId + " 2>/dev/null", image);
 }

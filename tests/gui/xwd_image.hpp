@@ -18,3 +18,5 @@ bool ParseXwd(const std::vector<uint8_t>& bytes, XwdImage* image);
 
 // Captures the whole screen of `display` with xwd; false on failure.
 bool CaptureScreen(const std::string& display, XwdImage* image);
+// Captures one window (its inside, without decorations); false on failure.
+bool CaptureWindow(const std::string& display, const std::string& windowId, XwdImage* image);

@@ -1,6 +1,9 @@
 #include "app/gui/template_dialog.hpp"
 
+#include <algorithm>
+
 #include <wx/button.h>
+
 #include <wx/font.h>
 #include <wx/radiobut.h>
 #include <wx/statbox.h>
@@ -35,13 +38,16 @@ std::string WithLineFeeds(const std::string& text) {
     return out;
 }
 
-// Some toolkit controls (radio buttons) cannot be lower than their theme allows; such a control
-// keeps its template rectangle's vertical centre.
-void KeepToolkitMinimumHeight(wxWindow* control, wxPoint pos, wxSize size) {
-    const int best = control->GetBestSize().GetHeight();
-    if (dynamic_cast<wxRadioButton*>(control) != nullptr && best > size.GetHeight()) {
-        control->SetSize(pos.x, pos.y - (best - size.GetHeight()) / 2, size.GetWidth(), best);
+// Some toolkit controls (radio buttons) cannot be smaller than their theme allows; such a control
+// grows as needed and keeps its template rectangle's vertical centre.
+void KeepToolkitMinimumSize(wxWindow* control, wxPoint pos, wxSize size) {
+    if (dynamic_cast<wxRadioButton*>(control) == nullptr) {
+        return;
     }
+    const wxSize best = control->GetBestSize();
+    const int width = std::max(size.GetWidth(), best.GetWidth());
+    const int height = std::max(size.GetHeight(), best.GetHeight());
+    control->SetSize(pos.x, pos.y - (height - size.GetHeight()) / 2, width, height);
 }
 
 }  // namespace
@@ -93,7 +99,10 @@ void CTemplateDialog::CreateControls(const DialogTemplate& t) {
                 control = new wxStaticBox(this, id, text, pos, size);
                 break;
             case ControlKind::RadioButton:
-                control = new wxRadioButton(this, id, text, pos, size, firstRadio ? wxRB_GROUP : 0);
+                // Created at its natural size first: the theme may not allow it as small as the
+                // template says (KeepToolkitMinimumSize below).
+                control = new wxRadioButton(this, id, text, pos, wxDefaultSize,
+                                            firstRadio ? wxRB_GROUP : 0);
                 firstRadio = false;
                 break;
             case ControlKind::PushButton:
@@ -110,7 +119,7 @@ void CTemplateDialog::CreateControls(const DialogTemplate& t) {
                                            wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
                 break;
         }
-        KeepToolkitMinimumHeight(control, pos, size);
+        KeepToolkitMinimumSize(control, pos, size);
         ApplyDialogColours(control);
     }
 }
