@@ -123,6 +123,15 @@ std::vector<Row> Rows() {
     rows.push_back(
         {Fault::IgnoreBreak, kInfoLinkCheck, ok, sim::CameraMode::Normal, 1, 1, Fault::BadXorAll});
 
+    // The serial adapter fails: before the transfer the camera is not found, in it the update
+    // fails.
+    rows.push_back({Fault::PortFails, kFirstGreeting, notFound});
+    AddAll(rows, Fault::PortFails, kConnectReads, notFound);
+    rows.push_back({Fault::PortFails, kSpeedChange, notFound});
+    AddAll(rows, Fault::PortFails, kBanks, failed);
+    AddAll(rows, Fault::PortFails, kBlocks, failed);
+    AddAll(rows, Fault::PortFails, kParameters, failed);
+
     // A camera that cannot hear at the transfer speed is found, then fails the transfer.
     rows.push_back({Fault::DeafAtTransferSpeed, kFirstGreeting, failed});
 
@@ -162,6 +171,7 @@ std::vector<Row> Rows() {
     rows.push_back({Fault::None, kFirstGreeting, ok, sim::CameraMode::Download, 1, 0});
     rows.push_back({Fault::Unplugged, kFirstGreeting, notFound, sim::CameraMode::Normal, 1, 0});
     rows.push_back({Fault::Refuse, kBlock256, failed, sim::CameraMode::Download, 1, 0});
+    rows.push_back({Fault::NoCompletion, kFixed249, failed, sim::CameraMode::Normal, 1, 0});
     return rows;
 }
 
@@ -215,9 +225,30 @@ TEST_P(FaultMatrix, EndsAsDefinedAndLeavesTheCameraConsistent) {
         setup.plans.push_back(plan);
     }
 
-    const rig::RunReport report = rig::RunWholeUpdate(setup, *s_file);
+    rig::UpdateWorld world(setup);
+    const rig::RunReport report = world.Run(*s_file);
     EXPECT_TRUE(report.violations.empty()) << report.Describe();
-    EXPECT_EQ(rig::EndingName(report.ending), rig::EndingName(row.expected)) << report.Describe();
+    EXPECT_STREQ(rig::EndingName(report.ending), rig::EndingName(row.expected))
+        << report.Describe();
+    if (report.ending == Ending::Installed) {
+        return;
+    }
+
+    // Once the fault is gone, running the tool again installs the firmware into the same camera.
+    // After a failed transfer the camera waits in download mode at the transfer speed: the search
+    // of all ports sends no break and does not reach it; choosing its port does, through the
+    // link check's break.
+    world.ClearFaults();
+    rig::RunReport retry = world.Run(*s_file);
+    EXPECT_TRUE(retry.violations.empty()) << "retry: " << retry.Describe();
+    if (row.port == 0 && report.ending == Ending::TransferFailed) {
+        EXPECT_STREQ(rig::EndingName(retry.ending), rig::EndingName(Ending::CameraNotFound))
+            << "retry: " << retry.Describe();
+        retry = world.Run(*s_file, 1);
+        EXPECT_TRUE(retry.violations.empty()) << "retry on COM1: " << retry.Describe();
+    }
+    EXPECT_STREQ(rig::EndingName(retry.ending), rig::EndingName(Ending::Installed))
+        << "retry: " << retry.Describe();
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFaultAtEveryPhase, FaultMatrix, ::testing::ValuesIn(Rows()), RowName);

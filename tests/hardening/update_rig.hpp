@@ -20,6 +20,7 @@
 #include <memory>
 #include <random>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -69,13 +70,16 @@ class RecordingPorts final : public IPortSystem {
     RecordingPorts(IPortSystem& inner, WaitRecordingClock& clock)
         : m_inner(inner), m_clock(clock) {}
     std::unique_ptr<IPortDriver> Open(const std::string& name) override {
-        std::unique_ptr<IPortDriver> port = m_inner.Open(name);
+        std::unique_ptr<IPortDriver> port = m_failing ? nullptr : m_inner.Open(name);
         if (!port) {
             return nullptr;
         }
         return std::make_unique<Driver>(std::move(port), *this);
     }
     int OpenNow() const { return m_open; }
+    // The adapter is pulled: every driver operation fails and no port opens, until Restore.
+    void FailFromNow() { m_failing = true; }
+    void Restore() { m_failing = false; }
 
   private:
     class Driver final : public IPortDriver {
@@ -88,21 +92,29 @@ class RecordingPorts final : public IPortSystem {
         Driver(const Driver&) = delete;
         Driver& operator=(const Driver&) = delete;
         bool SetupQueues(uint32_t in, uint32_t out) override {
-            return m_inner->SetupQueues(in, out);
+            return Up() && m_inner->SetupQueues(in, out);
         }
-        bool ClearErrors(QueueCounts* counts) override { return m_inner->ClearErrors(counts); }
-        bool Purge(bool input, bool output) override { return m_inner->Purge(input, output); }
-        bool SetBreak(bool on) override { return m_inner->SetBreak(on); }
-        bool GetSettings(LineSettings* s) override { return m_inner->GetSettings(s); }
-        bool SetSettings(const LineSettings& s) override { return m_inner->SetSettings(s); }
-        bool Write(const uint8_t* data, uint32_t n) override { return m_inner->Write(data, n); }
-        bool Read(uint8_t* data, uint32_t n) override { return m_inner->Read(data, n); }
+        bool ClearErrors(QueueCounts* counts) override {
+            return Up() && m_inner->ClearErrors(counts);
+        }
+        bool Purge(bool input, bool output) override {
+            return Up() && m_inner->Purge(input, output);
+        }
+        bool SetBreak(bool on) override { return Up() && m_inner->SetBreak(on); }
+        bool GetSettings(LineSettings* s) override { return Up() && m_inner->GetSettings(s); }
+        bool SetSettings(const LineSettings& s) override { return Up() && m_inner->SetSettings(s); }
+        bool Write(const uint8_t* data, uint32_t n) override {
+            return Up() && m_inner->Write(data, n);
+        }
+        bool Read(uint8_t* data, uint32_t n) override { return Up() && m_inner->Read(data, n); }
         void WaitForChange(WaitFor what, uint32_t deadlineMs) override {
             m_owner.m_clock.Record(deadlineMs - m_owner.m_clock.NowMs());
             m_inner->WaitForChange(what, deadlineMs);
         }
 
       private:
+        bool Up() const { return !m_owner.m_failing; }
+
         std::unique_ptr<IPortDriver> m_inner;
         RecordingPorts& m_owner;
     };
@@ -110,6 +122,7 @@ class RecordingPorts final : public IPortSystem {
     IPortSystem& m_inner;
     WaitRecordingClock& m_clock;
     int m_open = 0;
+    bool m_failing = false;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -137,17 +150,18 @@ enum class Fault {
     NoiseToCamera,        // one bit flipped in a byte the host sends after the trigger
     NoiseToHost,          // one bit flipped in a byte the camera sends after the trigger
     IgnoreBreak,          // a break does not bring the camera back to 9,600 bit/s
+    PortFails,            // the host's serial adapter fails (pulled out) from the trigger on
 };
-constexpr Fault kLastFault = Fault::IgnoreBreak;
+constexpr Fault kLastFault = Fault::PortFails;
 
 inline const char* FaultName(Fault f) {
-    static constexpr std::array<const char*, 21> kNames = {
+    static constexpr std::array<const char*, 22> kNames = {
         "None",          "Refuse",       "Answer10",      "BadXorAll",
         "BadXorOnce",    "RefuseData4",  "RefuseData5",   "E2InsteadOfPacket",
         "BadCompletion", "NoCompletion", "FailBlock",     "StallWithin",
         "StallBeyond",   "Silent",       "Unplugged",     "GreetingWrongByte",
         "GreetingShort", "DeafAt38400",  "NoiseToCamera", "NoiseToHost",
-        "IgnoreBreak"};
+        "IgnoreBreak",   "PortFails"};
     return kNames[static_cast<size_t>(f)];
 }
 
@@ -174,6 +188,13 @@ class FaultStage final : public sim::ICameraLine, public sim::ICameraReceiver {
     // Bits flipped towards the camera land only in the data packets of blocks (see OnByte); a
     // flip due elsewhere waits for the next such byte.
     void Attach(sim::VirtualCamera* camera) { m_camera = camera; }
+    void OnPortFailure(std::function<void()> fail) { m_onPortFailure = std::move(fail); }
+    // Drops every plan and stops the noise (the camera's own faults are cleared by the caller).
+    void ClearPlans() {
+        m_plans.clear();
+        m_toCamera = {};
+        m_toHost = {};
+    }
     void Add(const FaultPlan& plan) { m_plans.push_back({plan, false}); }
     // Random single-bit noise: each byte is hit with this probability, at most one byte in any
     // 300 in a direction (so a data packet carries at most one flip, which its XOR byte shows).
@@ -382,6 +403,11 @@ class FaultStage final : public sim::ICameraLine, public sim::ICameraReceiver {
             case Fault::IgnoreBreak:
                 f.ignoreBreak = true;
                 break;
+            case Fault::PortFails:
+                if (m_onPortFailure) {
+                    m_onPortFailure();
+                }
+                break;
         }
     }
     void ApplyStartingPlans() {
@@ -396,6 +422,7 @@ class FaultStage final : public sim::ICameraLine, public sim::ICameraReceiver {
   private:
     sim::ICameraLine& m_end;
     sim::VirtualCamera* m_camera = nullptr;
+    std::function<void()> m_onPortFailure;
     std::mt19937_64 m_random;
     std::vector<Armed> m_plans;
     std::vector<uint8_t> m_window;
@@ -574,10 +601,20 @@ inline Ending Classify(const CScriptedUserInterface& ui, CFirmwareUpdater::Outco
     return Ending::Other;
 }
 
-// What the camera received must be what a sound transfer sends, up to where it stopped.
-inline void CheckCamera(const sim::VirtualCamera& camera, const std::vector<uint8_t>& image,
-                        Ending ending, std::vector<std::string>& violations) {
-    const std::vector<sim::ReceivedBlock>& blocks = camera.Blocks();
+// Where one run's records start in what the camera has received over all runs.
+struct CameraMarks {
+    size_t blocks = 0;
+    size_t parameters = 0;
+};
+
+// What the camera received in one run must be what a sound transfer sends, up to where it
+// stopped.
+inline void CheckCamera(const sim::VirtualCamera& camera, const CameraMarks& from,
+                        const std::vector<uint8_t>& image, Ending ending,
+                        std::vector<std::string>& violations) {
+    const std::vector<sim::ReceivedBlock>& all = camera.Blocks();
+    const std::span<const sim::ReceivedBlock> blocks(all.data() + from.blocks,
+                                                     all.size() - from.blocks);
     for (size_t i = 0; i < blocks.size(); ++i) {
         if (blocks[i].index != i) {
             violations.push_back("block " + std::to_string(blocks[i].index) + " received as the " +
@@ -594,7 +631,9 @@ inline void CheckCamera(const sim::VirtualCamera& camera, const std::vector<uint
     // A parameter written again after a lost acknowledgement counts once.
     std::set<uint16_t> checksumNumbers;
     std::set<uint16_t> fixedNumbers;
-    for (const sim::ReceivedParameter& p : camera.Parameters()) {
+    const std::vector<sim::ReceivedParameter>& parameters = camera.Parameters();
+    for (size_t k = from.parameters; k < parameters.size(); ++k) {
+        const sim::ReceivedParameter& p = parameters[k];
         int bank = -1;
         if (p.number == 79 || p.number == 108) {
             bank = 0;
@@ -625,53 +664,107 @@ inline void CheckCamera(const sim::VirtualCamera& camera, const std::vector<uint
 
 }  // namespace detail
 
+// The camera on COM1 and everything between it and the workflow. Runs can follow one another on
+// the same camera, as a user runs the tool again after a failure.
+class UpdateWorld {
+  public:
+    explicit UpdateWorld(const RunSetup& setup)
+        : m_setup(setup), m_stage(m_line.CameraEnd(), setup.noiseSeed), m_camera(m_stage) {
+        m_stage.Attach(&m_camera);
+        m_stage.OnPortFailure([this] { m_ports.FailFromNow(); });
+        m_line.AttachCamera(&m_stage);
+        m_virtualPorts.Connect(1, &m_line);
+        m_camera.State().mode = setup.mode;
+        const char id[] = "TK358-000417";
+        std::memcpy(m_camera.State().cameraId.data(), id, sizeof id - 1);
+        for (const FaultPlan& plan : setup.plans) {
+            m_stage.Add(plan);
+        }
+        m_stage.ApplyStartingPlans();
+        m_stage.SetRandomNoise(setup.randomNoiseToCamera, setup.randomNoiseToHost);
+    }
+
+    // The fault goes away: the camera's faults, the plans, the noise and a failed port.
+    void ClearFaults() {
+        m_camera.Faults() = sim::CameraFaults{};
+        m_stage.ClearPlans();
+        m_stage.SetRandomNoise(0.0, 0.0);
+        m_ports.Restore();
+    }
+
+    // One run of the workflow; the user chooses the setup's port, or `port` when it is 0 to 4.
+    RunReport Run(const FirmwareFile& file, int16_t port = -1) {
+        const detail::CameraMarks marks{m_camera.Blocks().size(), m_camera.Parameters().size()};
+        RunReport report;
+        {
+            CScriptedUserInterface ui;
+            CFirmwareUpdater updater(ui, m_ports);
+            g_pUpdater = &updater;
+            ui.Attach(&updater);
+            ui.portAnswers.push_back({kDialogOk, port >= 0 ? port : m_setup.portAnswer});
+            ui.fileAnswers.push_back({kChooseOk, file.Path()});
+            report.outcome = updater.RunUpdate();
+            g_pUpdater = nullptr;
+            report.ending = detail::Classify(ui, report.outcome, report.violations);
+        }
+        if (m_ports.OpenNow() != 0 || m_line.HostEndOpen()) {
+            report.violations.push_back("the port is still open after the run");
+        }
+        detail::CheckCamera(m_camera, marks, file.Image(), report.ending, report.violations);
+        report.longestWaitMs = m_waits.LongestWaitMs();
+        if (report.longestWaitMs > kLongestAllowedWaitMs) {
+            report.violations.push_back("a wait of " + std::to_string(report.longestWaitMs) +
+                                        " ms, longer than any time-out");
+        }
+        report.virtualMs = m_clock.NowUs() / 1000;
+        report.blocks = m_camera.Blocks().size() - marks.blocks;
+        report.flips = m_stage.FlipsToCamera() + m_stage.FlipsToHost();
+        return report;
+    }
+
+  private:
+    RunSetup m_setup;
+    sim::VirtualClock m_clock;
+    WaitRecordingClock m_waits{m_clock};
+    ScopedClock m_scoped{m_waits};
+    sim::VirtualLine m_line{m_clock};
+    FaultStage m_stage;
+    sim::VirtualCamera m_camera;
+    sim::VirtualPortSystem m_virtualPorts;
+    RecordingPorts m_ports{m_virtualPorts, m_waits};
+};
+
 inline RunReport RunWholeUpdate(const RunSetup& setup, const FirmwareFile& file) {
-    sim::VirtualClock clock;
-    WaitRecordingClock waits(clock);
-    ScopedClock scoped(waits);
-    sim::VirtualLine line(clock);
-    FaultStage stage(line.CameraEnd(), setup.noiseSeed);
-    sim::VirtualCamera camera(stage);
-    stage.Attach(&camera);
-    line.AttachCamera(&stage);
-    sim::VirtualPortSystem virtualPorts;
-    virtualPorts.Connect(1, &line);
-    RecordingPorts ports(virtualPorts, waits);
+    UpdateWorld world(setup);
+    return world.Run(file);
+}
 
-    camera.State().mode = setup.mode;
-    const char id[] = "TK358-000417";
-    std::memcpy(camera.State().cameraId.data(), id, sizeof id - 1);
-    for (const FaultPlan& plan : setup.plans) {
-        stage.Add(plan);
-    }
-    stage.ApplyStartingPlans();
-    stage.SetRandomNoise(setup.randomNoiseToCamera, setup.randomNoiseToHost);
+// A drawn run, and when it did not install, the user's second run on the camera's port once the
+// fault has gone, which must install: no fault leaves the camera beyond the tool's reach.
+struct RunWithRetry {
+    RunReport first;
+    bool retried = false;
+    RunReport retry;
 
-    RunReport report;
-    {
-        CScriptedUserInterface ui;
-        CFirmwareUpdater updater(ui, ports);
-        g_pUpdater = &updater;
-        ui.Attach(&updater);
-        ui.portAnswers.push_back({kDialogOk, setup.portAnswer});
-        ui.fileAnswers.push_back({kChooseOk, file.Path()});
-        report.outcome = updater.RunUpdate();
-        g_pUpdater = nullptr;
-        report.ending = detail::Classify(ui, report.outcome, report.violations);
+    bool Passed() const {
+        return first.violations.empty() &&
+               (!retried || (retry.violations.empty() && retry.ending == Ending::Installed));
     }
-    if (ports.OpenNow() != 0 || line.HostEndOpen()) {
-        report.violations.push_back("the port is still open after the run");
+    std::string Describe() const {
+        return first.Describe() + (retried ? "\n  retry on COM1: " + retry.Describe() : "");
     }
-    detail::CheckCamera(camera, file.Image(), report.ending, report.violations);
-    report.longestWaitMs = waits.LongestWaitMs();
-    if (report.longestWaitMs > kLongestAllowedWaitMs) {
-        report.violations.push_back("a wait of " + std::to_string(report.longestWaitMs) +
-                                    " ms, longer than any time-out");
+};
+
+inline RunWithRetry RunAndRetry(const RunSetup& setup, const FirmwareFile& file) {
+    UpdateWorld world(setup);
+    RunWithRetry result;
+    result.first = world.Run(file);
+    if (result.first.ending != Ending::Installed) {
+        world.ClearFaults();
+        result.retried = true;
+        result.retry = world.Run(file, 1);
     }
-    report.virtualMs = clock.NowUs() / 1000;
-    report.blocks = camera.Blocks().size();
-    report.flips = stage.FlipsToCamera() + stage.FlipsToHost();
-    return report;
+    return result;
 }
 
 }  // namespace rig
