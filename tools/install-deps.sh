@@ -7,7 +7,7 @@ packages=(
     g++ make cmake ninja-build pkg-config
     libgtest-dev libgmock-dev
     libwxgtk3.2-dev
-    xvfb xauth xdotool x11-utils
+    xvfb xauth xdotool x11-utils x11-apps
     clang libclang-rt-14-dev
     clang-format clang-tidy cppcheck
 )

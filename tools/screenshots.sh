@@ -85,7 +85,7 @@ export DISPLAY=":$(head -1 "$work/display")"
 
 "$maker" "$work/sample.fw" 1.20 >/dev/null
 mkfifo "$work/camsim.in"
-"$camsim" --line-time --id "TK358 DEMO" --log "$work/camsim.log" <"$work/camsim.in" \
+"$camsim" --id "TK358 DEMO" --log "$work/camsim.log" <"$work/camsim.in" \
     >"$work/camsim.out" &
 camsim_pid=$!
 exec 3>"$work/camsim.in"
