@@ -2,6 +2,7 @@
 
 #include <wx/init.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/gui/gui.hpp"
@@ -37,7 +38,12 @@ int RunGuiApplication(int argc, char** argv, IPortSystem& ports) {
     wxApp::SetInstance(app);
     wxInitializer toolkit(argc, argv);
     if (!toolkit.IsOk()) {
-        return 1;  // no display (the application object is gone with the failed start)
+        // No display (the application object went with the failed start).
+        std::fputs(
+            "tk358fw: no display for the desktop application; 'tk358fw --console' runs the "
+            "update on the terminal.\n",
+            stderr);
+        return 1;
     }
     if (!app->CallOnInit()) {
         return 1;
