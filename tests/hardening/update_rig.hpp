@@ -4,7 +4,8 @@
 //
 // The pieces between the workflow and the virtual camera:
 //   WaitRecordingClock   the clock the workflow waits on; records the longest single wait
-//   RecordingPorts       the port system; records every port wait and the ports left open
+//   RecordingPorts       the port system; records every port wait and the ports left open, and
+//                        can fail like a serial adapter pulled out
 //   FaultStage           sits between the virtual line and the camera: spots greetings and
 //                        command packets, sets the camera's faults when the trigger passes, and
 //                        flips bits on the line (at a chosen byte or at random)
@@ -196,9 +197,9 @@ class FaultStage final : public sim::ICameraLine, public sim::ICameraReceiver {
         m_toHost = {};
     }
     void Add(const FaultPlan& plan) { m_plans.push_back({plan, false}); }
-    // Random single-bit noise: each byte is hit with this probability, at most one byte in any
-    // 300 in a direction (so a data packet carries at most one flip, which its XOR byte shows).
-    // Command packets to the camera carry no check and are left alone.
+    // Random single-bit noise: each byte is hit with this probability, with no other flip in the
+    // next 300 bytes of that direction (so a data packet carries at most one flip, which its XOR
+    // byte shows). Command packets to the camera carry no check and are left alone.
     void SetRandomNoise(double toCamera, double toHost) {
         m_toCamera.rate = toCamera;
         m_toHost.rate = toHost;
