@@ -4,38 +4,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "res/drawing.hpp"
 #include "res/res.hpp"
 
 namespace {
 
+using namespace drawing;
+
 constexpr int kWidth = 512;
 constexpr int kHeight = 341;
-
-struct Rgb {
-    double r, g, b;
-};
-
-Rgb Mix(Rgb a, Rgb b, double t) {
-    t = std::clamp(t, 0.0, 1.0);
-    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
-
-// Coverage of a shape from its signed distance (negative inside), over one pixel.
-double Coverage(double distance) {
-    return std::clamp(0.5 - distance, 0.0, 1.0);
-}
-
-double CircleDistance(double x, double y, double cx, double cy, double radius) {
-    return std::hypot(x - cx, y - cy) - radius;
-}
-
-double RoundRectDistance(double x, double y, double cx, double cy, double halfW, double halfH,
-                         double radius) {
-    const double qx = std::abs(x - cx) - (halfW - radius);
-    const double qy = std::abs(y - cy) - (halfH - radius);
-    const double outside = std::hypot(std::max(qx, 0.0), std::max(qy, 0.0));
-    return outside + std::min(std::max(qx, qy), 0.0) - radius;
-}
 
 struct Disc {
     double x, y, radius, strength;
@@ -106,13 +83,6 @@ Rgb Camera(double x, double y, Rgb c) {
     c = Mix(c, Rgb{255, 255, 255}, Coverage(CircleDistance(x, y, lx - 18, ly - 20, 9)) * 0.85);
     c = Mix(c, Rgb{255, 255, 255}, Coverage(CircleDistance(x, y, lx + 14, ly + 16, 4)) * 0.6);
     return c;
-}
-
-uint32_t Pack(Rgb c) {
-    const auto channel = [](double v) {
-        return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 255.0)));
-    };
-    return (channel(c.r) << 16) | (channel(c.g) << 8) | channel(c.b);
 }
 
 Picture DrawBackground() {

@@ -2,32 +2,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "res/drawing.hpp"
 #include "res/res.hpp"
 
 namespace {
 
+using namespace drawing;
+
 constexpr int kSize = 32;
-
-struct Rgb {
-    double r, g, b;
-};
-
-Rgb Mix(Rgb a, Rgb b, double t) {
-    t = std::clamp(t, 0.0, 1.0);
-    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
-
-double Coverage(double distance) {
-    return std::clamp(0.5 - distance, 0.0, 1.0);
-}
-
-double RoundRectDistance(double x, double y, double cx, double cy, double halfW, double halfH,
-                         double radius) {
-    const double qx = std::abs(x - cx) - (halfW - radius);
-    const double qy = std::abs(y - cy) - (halfH - radius);
-    return std::hypot(std::max(qx, 0.0), std::max(qy, 0.0)) + std::min(std::max(qx, qy), 0.0) -
-           radius;
-}
 
 uint32_t IconPixel(double x, double y) {
     Rgb c{255, 255, 255};
@@ -40,10 +22,7 @@ uint32_t IconPixel(double x, double y) {
     c = Mix(c, Rgb{210, 214, 222}, Coverage(r - 7));
     c = Mix(c, Mix(Rgb{70, 130, 210}, Rgb{20, 16, 60}, r / 5.5), Coverage(r - 5.5));
     c = Mix(c, Rgb{255, 255, 255}, Coverage(std::hypot(x - 14, y - 15.5) - 1.4));
-    const auto channel = [](double v) {
-        return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 255.0)));
-    };
-    return (channel(c.r) << 16) | (channel(c.g) << 8) | channel(c.b);
+    return Pack(c);
 }
 
 Picture DrawIcon() {
