@@ -41,7 +41,7 @@ bool ParseVersion(const std::string& version, int* major, int* minor) {
 std::vector<uint8_t> MakeFile(int major, int minor) {
     std::vector<uint8_t> file(kFirmwareCompleteBytes, 0);
     std::memcpy(file.data(), kIdentificationText, std::strlen(kIdentificationText));
-    char fields[5];
+    char fields[24];  // two parts of at most two digits each fill the first four
     std::snprintf(fields, sizeof fields, "%02d%02d", major, minor);
     std::memcpy(file.data() + kFirmwareVersionOffset, fields, 4);
     // The image: a fixed pseudo-random sequence (xorshift32), the same on every run.
