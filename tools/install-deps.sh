@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
     g++ make cmake ninja-build pkg-config
+    libcli11-dev
     libgtest-dev libgmock-dev
     libwxgtk3.2-dev
     xvfb xauth xdotool x11-utils x11-apps

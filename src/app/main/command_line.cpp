@@ -1,0 +1,55 @@
+#include "command_line.hpp"
+
+#include <CLI/CLI.hpp>
+#include <ostream>
+#include <string>
+
+namespace {
+
+#ifdef TK358_HAVE_GUI
+constexpr const char* kNoOptionText = "Without options: the desktop application.";
+#else
+constexpr const char* kNoOptionText =
+    "Without options: the desktop application (not in this build).";
+#endif
+
+constexpr int kUsageErrorStatus = 1;
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& out,
+                             std::ostream& err) {
+    CommandLine result;
+    CLI::App app("Installs new firmware into the Orvia Lumen Precision TK358 zoom camera.",
+                 "tk358fw");
+    app.set_help_flag("--help", "this text");
+    bool console = false;
+    app.add_flag("--console", console,
+                 "the update on the terminal: answers are read line by line from standard input");
+    app.footer(std::string(kNoOptionText) +
+               "\n\n"
+               "COM1 to COM4 are the serial devices named by TK358FW_COM1 to TK358FW_COM4, or else\n"
+               "the serial devices found on this machine.\n"
+               "Exit status: 0 installed, 1 failed, 2 ended by the user's choice.");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        out << app.help();
+        result.action = CommandLine::Action::Exit;
+        result.exitStatus = 0;
+        return result;
+    } catch (const CLI::ParseError& error) {
+        err << "tk358fw: " << error.what() << "\n\n" << app.help();
+        result.action = CommandLine::Action::Exit;
+        result.exitStatus = kUsageErrorStatus;
+        return result;
+    } catch (const std::exception& error) {
+        err << "tk358fw: " << error.what() << '\n';
+        result.action = CommandLine::Action::Exit;
+        result.exitStatus = kUsageErrorStatus;
+        return result;
+    }
+    result.action = console ? CommandLine::Action::Console : CommandLine::Action::Gui;
+    return result;
+}
