@@ -4,13 +4,13 @@
 
 #include <wx/button.h>
 
-#include <wx/font.h>
 #include <wx/radiobut.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
 #include "app/app.hpp"
 #include "app/gui/dialog_colours.hpp"
+#include "app/gui/dialog_font.hpp"
 #include "app/gui/placeable_window.hpp"
 
 namespace {
@@ -70,7 +70,7 @@ CTemplateDialog::CTemplateDialog(wxWindow* parent, int templateId) {
     if (t == nullptr) {
         return;
     }
-    SetFont(wxFontInfo(t->fontPoints).FaceName("Arial"));
+    SetFont(DialogFont(t->fontPoints));
     ApplyDialogColours(this);
     SetClientSize(ConvertDialogToPixels(wxSize(t->width, t->height)));
     wxPoint origin = ConvertDialogToPixels(wxPoint(t->x, t->y));
