@@ -12,6 +12,7 @@
 #include "app/gui/dialog_colours.hpp"
 #include "app/gui/dialog_font.hpp"
 #include "app/gui/placeable_window.hpp"
+#include "app/gui/radio_look.hpp"
 
 namespace {
 
@@ -98,13 +99,16 @@ void CTemplateDialog::CreateControls(const DialogTemplate& t) {
             case ControlKind::GroupBox:
                 control = new wxStaticBox(this, id, text, pos, size);
                 break;
-            case ControlKind::RadioButton:
+            case ControlKind::RadioButton: {
                 // Created at its natural size first: the theme may not allow it as small as the
                 // template says (KeepToolkitMinimumSize below).
-                control = new wxRadioButton(this, id, text, pos, wxDefaultSize,
-                                            firstRadio ? wxRB_GROUP : 0);
+                auto* radio = new wxRadioButton(this, id, text, pos, wxDefaultSize,
+                                                firstRadio ? wxRB_GROUP : 0);
+                MakeRadioRingVisible(*radio);
+                control = radio;
                 firstRadio = false;
                 break;
+            }
             case ControlKind::PushButton:
             case ControlKind::DefaultButton: {
                 auto* button = new wxButton(this, id, text, pos, size);
