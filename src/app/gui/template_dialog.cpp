@@ -99,16 +99,13 @@ void CTemplateDialog::CreateControls(const DialogTemplate& t) {
             case ControlKind::GroupBox:
                 control = new wxStaticBox(this, id, text, pos, size);
                 break;
-            case ControlKind::RadioButton: {
+            case ControlKind::RadioButton:
                 // Created at its natural size first: the theme may not allow it as small as the
                 // template says (KeepToolkitMinimumSize below).
-                auto* radio = new wxRadioButton(this, id, text, pos, wxDefaultSize,
-                                                firstRadio ? wxRB_GROUP : 0);
-                MakeRadioRingVisible(*radio);
-                control = radio;
+                control = new wxRadioButton(this, id, text, pos, wxDefaultSize,
+                                            firstRadio ? wxRB_GROUP : 0);
                 firstRadio = false;
                 break;
-            }
             case ControlKind::PushButton:
             case ControlKind::DefaultButton: {
                 auto* button = new wxButton(this, id, text, pos, size);
@@ -125,6 +122,9 @@ void CTemplateDialog::CreateControls(const DialogTemplate& t) {
         }
         KeepToolkitMinimumSize(control, pos, size);
         ApplyDialogColours(control);
+        if (auto* radio = dynamic_cast<wxRadioButton*>(control)) {
+            MakeRadioRingVisible(*radio);  // after the colours, which would cover its circle
+        }
     }
 }
 
