@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs one whole update in the desktop application against the virtual camera on a private X
-# server, drives it with keys and keeps screenshots of the main window, the port dialog, the
-# progress window during the transfer and the success dialog.
+# server, drives it with keys and keeps screenshots of the main window, the port dialog, the file
+# dialog, the progress window during the transfer and the success dialog.
 #
 #   tools/screenshots.sh BUILD_DIR [OUTPUT_DIR]      (OUTPUT_DIR defaults to docs/screenshots)
 #
-# Needs Xvfb, xdotool, xwd (x11-apps) and convert (imagemagick).
+# Needs Xvfb, xdotool, xwd (x11-apps) and convert (imagemagick); tools/install-deps.sh installs
+# them.
 set -euo pipefail
 
 build=$(cd "${1:?usage: tools/screenshots.sh BUILD_DIR [OUTPUT_DIR]}" && pwd)
@@ -92,7 +93,8 @@ exec 3>"$work/camsim.in"
 wait_until 10 grep -q TK358FW_COM1= "$work/camsim.out"
 export TK358FW_COM1=$(sed -n 's/^TK358FW_COM1=//p' "$work/camsim.out")
 
-"$tool" 3>&- 2>"$work/tool.err" &
+# Started in the work folder, so the file dialog opens on the sample file.
+(cd "$work" && exec "$tool" 3>&- 2>"$work/tool.err") &
 tool_pid=$!
 
 echo "Screenshots in $out:"
@@ -105,6 +107,8 @@ shot main-window
 
 wait_until 60 have_file_dialog
 file_dialog=$(xdotool search --onlyvisible --name "Select a file")
+sleep 1  # the toolkit fits the dialog and lists the folder: let it settle before the picture
+shot file-dialog
 xdotool windowfocus --sync "$file_dialog" type --delay 20 "$work/sample.fw"
 for _ in 1 2 3; do
     xdotool key Return

@@ -163,6 +163,12 @@ class CFirmwareUpdater {
     IPortSystem& m_ports;
 };
 
+// Text that comes from the camera (its ID, and the prompt line that shows it) as display text in
+// UTF-8. The camera's bytes are read in the Windows Western code page (1252), one character per
+// byte; the five bytes that code page leaves unassigned become the control characters of the same
+// value, so every byte shows and none is dropped.
+std::string CameraTextToUtf8(std::string_view bytes);
+
 // The process-wide update procedure object; null while there is none.
 extern CFirmwareUpdater* g_pUpdater;
 

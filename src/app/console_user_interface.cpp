@@ -219,7 +219,7 @@ std::unique_ptr<IProgressWindow> CConsoleUserInterface::CreateProgressWindow() {
 void CConsoleUserInterface::Repaint() {
     const std::string text = m_updater != nullptr ? m_updater->m_promptText : std::string();
     if (!text.empty() && text != m_lastPrompt) {
-        m_out << TerminalText(text) << '\n';
+        m_out << TerminalText(CameraTextToUtf8(text)) << '\n';
         m_out.flush();
     }
     m_lastPrompt = text;

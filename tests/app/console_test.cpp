@@ -2,7 +2,10 @@
 // and whole updates against the virtual camera.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <sstream>
+#include <utility>
 
 #include "app/app_test_support.hpp"
 
@@ -54,6 +57,30 @@ TEST(ConsoleAnswers, CarriageReturnsBecomeLineBreaks) {
               "images before downloading firmware.   ");
 }
 
+TEST(CameraText, EveryByteShowsAsOneCharacter) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"TK358-01", "TK358-01"},
+        {"Andr\xE9", "Andr\xC3\xA9"},
+        {"\x80", "\xE2\x82\xAC"},
+        {"\x81", "\xC2\x81"},
+        {"\x9F", "\xC5\xB8"},
+        {"\xFF", "\xC3\xBF"},
+        {std::string(1, '\0'), std::string(1, '\0')},
+    };
+    for (const auto& [bytes, shown] : cases) {
+        EXPECT_EQ(CameraTextToUtf8(bytes), shown) << bytes;
+    }
+    std::string all;
+    for (int b = 0; b < 256; ++b) {
+        all += static_cast<char>(b);
+    }
+    const std::string text = CameraTextToUtf8(all);
+    const auto characters = std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    });
+    EXPECT_EQ(characters, 256);
+}
+
 class ConsoleUi : public ::testing::Test {
   protected:
     CConsoleUserInterface& Ui(const std::string& input, bool terminal = false) {
@@ -70,6 +97,16 @@ class ConsoleUi : public ::testing::Test {
     sim::VirtualPortSystem ports;
     CFirmwareUpdater updater{unused, ports};
 };
+
+TEST_F(ConsoleUi, PromptLineShowsACameraIdThatIsNoUtf8) {
+    Ui("");
+    const char id[] = "K\xF6nig \x81";
+    std::memcpy(updater.m_cameraId.data(), id, std::strlen(id));
+    updater.m_cameraInfoValid = 1;
+    updater.m_cameraVersionMajor = 1;
+    updater.ShowPrompt(PromptCameraInfo);
+    EXPECT_EQ(out.str(), "Camera ID: K\xC3\xB6nig \xC2\x81     Firmware Version: 1.0\n");
+}
 
 TEST_F(ConsoleUi, PortDialogAsksAgainUntilAValidAnswerAndSetsTheSearchPrompt) {
     int16_t port = -1;

@@ -21,6 +21,7 @@
 #include "app/gui/port_choice.hpp"
 #include "app/gui/port_dialog.hpp"
 #include "app/gui/progress_dialog.hpp"
+#include "app/gui/progress_picture.hpp"
 #include "app/gui/text_dialogs.hpp"
 #include "sim/sim.hpp"
 #include "xvfb_server.hpp"
@@ -242,6 +243,11 @@ TEST_F(DialogWindows, ProgressWindowShowsTextAndPictureAndCloses) {
     EXPECT_FALSE(dialog->IsModal());
     ExpectCentred(*dialog);
     ExpectLook(*dialog);
+    // The dialog font measures like the one the template was made for: the client holds the
+    // frame with about as much room at its right as at its left.
+    const int width = dialog->GetClientSize().GetWidth();
+    EXPECT_GE(width, kProgressFrameRight + kProgressFrameLeft);
+    EXPECT_LE(width, kProgressFrameRight + 2 * kProgressFrameLeft);
 
     window.ShowProgress(1, 37, kProgressRunning);
     EXPECT_EQ(dialog->FindWindow(100)->GetLabel().utf8_string(), kProgressRunning);

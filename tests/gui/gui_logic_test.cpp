@@ -1,10 +1,11 @@
 // Toolkit-free parts of the GUI: nested background copies, the port radio buttons, file filters,
-// dialog templates.
+// dialog templates, the file dialog's size.
 #include <gtest/gtest.h>
 
 #include "app/app.hpp"
 #include "app/gui/background_layout.hpp"
 #include "app/gui/dialog_templates.hpp"
+#include "app/gui/native_dialog.hpp"
 #include "app/gui/port_choice.hpp"
 #include "app/gui/wildcard.hpp"
 
@@ -32,6 +33,16 @@ TEST(BackgroundLayout, NeedsStrictlyMoreThanThePictureSize) {
     // The width stops the nesting when it runs out first.
     EXPECT_EQ(NestedBackgroundRects(560, 2000).size(), 1u);
     EXPECT_EQ(NestedBackgroundRects(561, 2000).size(), 2u);
+}
+
+TEST(FileDialogSize, CutToTheViewButNeverBelowWhatItsContentNeeds) {
+    // 1024 x 768 less caption and prompt bar: at most 820 x 591.
+    const wxSize limit = FileDialogLimit(ViewRect{0, 0, 1024, 738});
+    EXPECT_EQ(limit, wxSize(820, 591));
+    const wxSize minimum(547, 373);
+    EXPECT_EQ(FitDialogSize(wxSize(1096, 822), minimum, limit), limit);
+    EXPECT_EQ(FitDialogSize(wxSize(700, 500), minimum, limit), wxSize(700, 500));
+    EXPECT_EQ(FitDialogSize(wxSize(1096, 822), minimum, wxSize(500, 300)), minimum);
 }
 
 TEST(PortChoice, RadioButtonsMapToPorts) {

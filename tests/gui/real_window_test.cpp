@@ -4,12 +4,14 @@
 // Every wait is a bounded poll for a window or a process state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "child_process.hpp"
@@ -28,6 +30,18 @@ struct Box {
     std::string id;
     int x = 0, y = 0, w = 0, h = 0;
 };
+
+// Pixels darker than mid-grey in the rectangle (x, y, w, h): text or a ring drawn on the grey.
+int DarkPixels(const XwdImage& image, int x, int y, int w, int h) {
+    int count = 0;
+    for (int row = std::max(y, 0); row < std::min(y + h, image.height); ++row) {
+        for (int col = std::max(x, 0); col < std::min(x + w, image.width); ++col) {
+            const uint32_t p = image.At(col, row);
+            count += ((p >> 16) & 0xFF) < 0x80 && ((p >> 8) & 0xFF) < 0x80 && (p & 0xFF) < 0x80;
+        }
+    }
+    return count;
+}
 
 std::string Bin(const std::string& relative) {
     const char* root = std::getenv("TK358_TEST_BIN");
@@ -142,6 +156,15 @@ TEST_F(RealWindows, EscapeInThePortDialogEndsWithStatus2) {
     ASSERT_TRUE(CaptureScreen(m_x.Display(), &screen));
     EXPECT_EQ(screen.At(port.x + port.w - 3, port.y + port.h - 3), kGrey);  // dialog colour
     EXPECT_EQ(screen.At(2, 2), kGrey);  // the prompt bar, above its text
+    // Every port choice shows its ring: the left end of each radio button's rectangle (template
+    // 153 x 66 units; AUTO, COM1, COM2 at x 10, COM3, COM4 at x 51; rows 16, 30, 44, 10 high).
+    const double ux = port.w / 153.0;
+    const double uy = port.h / 66.0;
+    for (const auto& [x, y] : {std::pair{10, 16}, {10, 30}, {10, 44}, {51, 16}, {51, 30}}) {
+        const int left = port.x + static_cast<int>(x * ux);
+        const int middle = port.y + static_cast<int>((y + 5) * uy);
+        EXPECT_GT(DarkPixels(screen, left, middle - 9, 22, 18), 12) << x << "," << y;
+    }
     Keys(port, "Escape");
     EXPECT_EQ(m_toolProcess.WaitExit(30000), 2);
 }
@@ -165,7 +188,7 @@ TEST_F(RealWindows, WholeUpdateAgainstTheVirtualCamera) {
 
     CChildProcess camera;
     const fs::path cameraOut = m_dir / "camsim.out";
-    ASSERT_TRUE(camera.Start({m_camsim, "--id", "TK358 TEST", "--save-image", received.string(),
+    ASSERT_TRUE(camera.Start({m_camsim, "--id", "TK358 T\xC9ST", "--save-image", received.string(),
                               "--log", (m_dir / "camsim.log").string()},
                              {}, cameraOut.string()));
     std::string port;
@@ -190,7 +213,20 @@ TEST_F(RealWindows, WholeUpdateAgainstTheVirtualCamera) {
     // The file dialog: the path typed, then Enter (once more if completion took the first).
     const auto fileDialogShown = [&] { return !Windows("Select a file").empty(); };
     ASSERT_TRUE(WaitUntil(120000, fileDialogShown));
-    const Box fileDialog = Windows("Select a file").front();
+    // The file dialog fits the screen, centred across the view, below the prompt line, which
+    // shows the camera's ID although one of its bytes is no UTF-8.
+    Box fileDialog;
+    const bool fits = WaitUntil(10000, [&] {
+        fileDialog = Windows("Select a file").front();
+        return fileDialog.x >= 0 && fileDialog.x + fileDialog.w <= 1024 && fileDialog.y >= 24 &&
+               fileDialog.y + fileDialog.h <= 768 &&
+               std::abs(fileDialog.x + fileDialog.w / 2 - 512) <= 1;
+    });
+    EXPECT_TRUE(fits) << fileDialog.w << "x" << fileDialog.h << " at " << fileDialog.x << ","
+                      << fileDialog.y;
+    XwdImage screen;
+    ASSERT_TRUE(CaptureScreen(m_x.Display(), &screen));
+    EXPECT_GT(DarkPixels(screen, 2, 5, 400, 15), 100) << "the prompt line shows no text";
     X("xdotool windowfocus --sync " + fileDialog.id + " type --delay 20 " + firmware.string());
     for (int i = 0; i < 3 && fileDialogShown(); ++i) {
         X("xdotool key Return");

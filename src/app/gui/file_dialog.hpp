@@ -1,5 +1,5 @@
-// The open-file dialog of the firmware file choice: only existing files, centred over the view
-// when it opens.
+// The open-file dialog of the firmware file choice: only existing files; sized to fit the view
+// and centred over it when it opens.
 #pragma once
 
 #include <wx/filedlg.h>
@@ -13,6 +13,8 @@ class CFirmwareFileDialog final : public wxFileDialog {
                         const std::string& initialName);
 
   private:
-    void HandleInit(wxInitDialogEvent& event);
-    void CenterOverView();
+    void HandleShow(wxShowEvent& event);
+    // The toolkit sizes its dialog by the font and may make it larger than the screen: the
+    // dialog is cut down to fit the view with a margin, then centred over it.
+    void FitAndCenterOverView();
 };

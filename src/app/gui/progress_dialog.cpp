@@ -26,7 +26,13 @@ Picture BottomRows(const Picture& canvas, int rows) {
 }  // namespace
 
 CProgressDialog::CProgressDialog(wxWindow* parent) : CTemplateDialog(parent, kDialogProgress) {
-    const wxSize client = GetClientSize();
+    // A font narrower than the dialog font was made for must not clip the frame: the window is
+    // at least as wide as the frame with a right margin as wide as its left one.
+    wxSize client = GetClientSize();
+    if (client.GetWidth() < kProgressFrameRight + kProgressFrameLeft) {
+        client.SetWidth(kProgressFrameRight + kProgressFrameLeft);
+        SetClientSize(client);
+    }
     m_canvas.width = client.GetWidth();
     m_canvas.height = std::max(client.GetHeight(), kPictureRows);
     m_canvas.pixels.assign(static_cast<size_t>(m_canvas.width * m_canvas.height), kDialogGrey);

@@ -49,8 +49,9 @@ void FormatProgressFigure(int16_t percent, char (&text)[5]) {
 void ComposeProgressPicture(Picture& canvas, int16_t percent, const Picture* digitStrip) {
     const int b = canvas.height;
     // Frame: black outline, white inside.
-    FillRect(canvas, 9, b - 31, 311, b - 11, kProgressBlack);
-    FillRect(canvas, 10, b - 30, 310, b - 12, kProgressWhite);
+    FillRect(canvas, kProgressFrameLeft, b - 31, kProgressFrameRight, b - 11, kProgressBlack);
+    FillRect(canvas, kProgressFrameLeft + 1, b - 30, kProgressFrameRight - 1, b - 12,
+             kProgressWhite);
     // Bar: empty at 0 (and below), 300 pixels at 100.
     FillRect(canvas, 10, b - 30, 10 + 3 * static_cast<int>(percent), b - 12, kProgressBlue);
     if (digitStrip == nullptr) {

@@ -10,6 +10,9 @@
 constexpr uint32_t kProgressWhite = 0xFFFFFF;
 constexpr uint32_t kProgressBlue = 0x0000FF;
 constexpr uint32_t kProgressBlack = 0x000000;
+// The frame's left and (exclusive) right edge in client pixels.
+constexpr int kProgressFrameLeft = 9;
+constexpr int kProgressFrameRight = 311;
 
 // Draws frame, bar and figure for `percent` onto `canvas`, whose height is the window's client
 // height B. The frame spans (9, B-31) to (311, B-11), the bar (10, B-30) to (10 + 3 * percent,

@@ -29,5 +29,5 @@ void CPromptBar::HandlePaint(wxPaintEvent& /*event*/) {
     dc.SetBackgroundMode(wxBRUSHSTYLE_SOLID);
     dc.SetTextBackground(*wxWHITE);
     dc.SetTextForeground(*wxBLACK);
-    dc.DrawText(wxString::FromUTF8(g_pUpdater->m_promptText), 2, 5);
+    dc.DrawText(wxString::FromUTF8(CameraTextToUtf8(g_pUpdater->m_promptText)), 2, 5);
 }

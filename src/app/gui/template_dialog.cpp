@@ -4,14 +4,15 @@
 
 #include <wx/button.h>
 
-#include <wx/font.h>
 #include <wx/radiobut.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
 #include "app/app.hpp"
 #include "app/gui/dialog_colours.hpp"
+#include "app/gui/dialog_font.hpp"
 #include "app/gui/placeable_window.hpp"
+#include "app/gui/radio_look.hpp"
 
 namespace {
 
@@ -70,7 +71,7 @@ CTemplateDialog::CTemplateDialog(wxWindow* parent, int templateId) {
     if (t == nullptr) {
         return;
     }
-    SetFont(wxFontInfo(t->fontPoints).FaceName("Arial"));
+    SetFont(DialogFont(t->fontPoints));
     ApplyDialogColours(this);
     SetClientSize(ConvertDialogToPixels(wxSize(t->width, t->height)));
     wxPoint origin = ConvertDialogToPixels(wxPoint(t->x, t->y));
@@ -121,6 +122,9 @@ void CTemplateDialog::CreateControls(const DialogTemplate& t) {
         }
         KeepToolkitMinimumSize(control, pos, size);
         ApplyDialogColours(control);
+        if (auto* radio = dynamic_cast<wxRadioButton*>(control)) {
+            MakeRadioRingVisible(*radio);  // after the colours, which would cover its circle
+        }
     }
 }
 
