@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests, the GUI, the fuzzers and the demo need
-# (and the tools for screenshots and for trying the GUI under a window manager: imagemagick,
-# openbox).
+# Installs every Debian package the build, the tests, the GUI, the fuzzers, the demo and the
+# Windows build (MinGW-w64 cross compiler, GoogleTest's sources, Wine) need (and the tools for
+# screenshots and for trying the GUI under a window manager: imagemagick, openbox).
 # Idempotent; prints nothing when everything is already there. Run as root (or with sudo).
 set -euo pipefail
 
@@ -14,6 +14,7 @@ packages=(
     xvfb xauth xdotool x11-utils x11-apps imagemagick openbox
     clang libclang-rt-14-dev
     clang-format clang-tidy cppcheck
+    g++-mingw-w64-x86-64-posix googletest wine wine64 time
 )
 
 missing=()

@@ -4,6 +4,7 @@
 // standard offset and never a daylight-saving shift. The C library offers no localtime() that
 // ignores daylight saving (clearing `daylight` does not change what glibc does), so the local
 // standard time is computed as UTC shifted by the zone's standard offset `timezone`.
+#include <chrono>
 #include <ctime>
 
 #include "camera/camera.hpp"
@@ -27,19 +28,23 @@ CameraTime CameraTimeFromClock(uint32_t clock) {
     tzset();
     const time_t standard = t - static_cast<time_t>(timezone);  // seconds west of UTC
 
+    // The calendar fields of that moment counted as UTC.
+    using namespace std::chrono;
+    const sys_seconds moment{seconds{standard}};
+    const sys_days day = floor<days>(moment);
+    const year_month_day date{day};
+    const hh_mm_ss timeOfDay{moment - day};
+    const int year = static_cast<int>(date.year()) - 1900;
+
     CameraTime out;
-    std::tm tm{};
-    if (gmtime_r(&standard, &tm) == nullptr) {
-        return out;  // all fields 0
-    }
-    out.second = static_cast<int16_t>(tm.tm_sec);
-    out.minute = static_cast<int16_t>(tm.tm_min);
-    out.hour = static_cast<int16_t>(tm.tm_hour);
-    out.dayOfMonth = static_cast<int16_t>(tm.tm_mday);
-    out.month = static_cast<int16_t>(tm.tm_mon);
-    out.year = static_cast<int16_t>(tm.tm_year < 94 ? tm.tm_year + 100 : tm.tm_year);
-    out.dayOfWeek = static_cast<int16_t>(tm.tm_wday);
-    out.dayOfYear = static_cast<int16_t>(tm.tm_yday);
+    out.second = static_cast<int16_t>(timeOfDay.seconds().count());
+    out.minute = static_cast<int16_t>(timeOfDay.minutes().count());
+    out.hour = static_cast<int16_t>(timeOfDay.hours().count());
+    out.dayOfMonth = static_cast<int16_t>(static_cast<unsigned>(date.day()));
+    out.month = static_cast<int16_t>(static_cast<unsigned>(date.month()) - 1);
+    out.year = static_cast<int16_t>(year < 94 ? year + 100 : year);
+    out.dayOfWeek = static_cast<int16_t>(weekday{day}.c_encoding());
+    out.dayOfYear = static_cast<int16_t>((day - sys_days{date.year() / January / 1}).count());
     out.isDst = 0;
     return out;
 }

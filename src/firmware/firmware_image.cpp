@@ -1,10 +1,6 @@
 // Loading a firmware file whole.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
+#include <fstream>
 #include <limits>
 
 #include "firmware/firmware.hpp"
@@ -16,58 +12,25 @@ std::span<const uint8_t> FirmwareImage::Data() const {
     return std::span<const uint8_t>(bytes).subspan(kFirmwareHeaderBytes);
 }
 
-namespace {
-
-// Closes the descriptor when it goes out of scope.
-class FileCloser {
-  public:
-    explicit FileCloser(int fd) : m_fd(fd) {}
-    ~FileCloser() { ::close(m_fd); }
-    FileCloser(const FileCloser&) = delete;
-    FileCloser& operator=(const FileCloser&) = delete;
-
-  private:
-    int m_fd;
-};
-
-// Reads up to n bytes, retrying after interruptions; returns the count read or -1 on failure.
-int64_t ReadFully(int fd, uint8_t* dst, size_t n) {
-    size_t done = 0;
-    while (done < n) {
-        const ssize_t got = ::read(fd, dst + done, n - done);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return -1;
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<size_t>(got);
-    }
-    return static_cast<int64_t>(done);
-}
-
-}  // namespace
-
 LoadOutcome LoadFirmwareFile(const std::string& path, FirmwareImage* image, int64_t* size) {
     *size = 0;
     image->bytes.clear();
 
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    // Binary: no byte of the file is translated or taken for its end.
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
         return LoadOutcome::OpenOrReadError;
     }
-    FileCloser closer(fd);
 
     // The size: seek to the end and back to where the file was.
-    const off_t start = ::lseek(fd, 0, SEEK_CUR);
-    const off_t end = ::lseek(fd, 0, SEEK_END);
-    if (start < 0 || end < 0 || ::lseek(fd, start, SEEK_SET) < 0) {
+    const std::streamoff start = in.tellg();
+    in.seekg(0, std::ios::end);
+    const std::streamoff end = in.tellg();
+    in.seekg(start);
+    if (start < 0 || end < 0 || !in) {
         return LoadOutcome::OpenOrReadError;
     }
-    const int64_t found = static_cast<int64_t>(end - start);
+    const int64_t found = end - start;
     *size = found;
     // The size is a positive 32-bit signed count.
     if (found <= 0 || found > std::numeric_limits<int32_t>::max()) {
@@ -75,13 +38,14 @@ LoadOutcome LoadFirmwareFile(const std::string& path, FirmwareImage* image, int6
     }
 
     std::vector<uint8_t> bytes(static_cast<size_t>(found), 0);
-    if (ReadFully(fd, bytes.data(), bytes.size()) != found) {
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(found));
+    if (in.gcount() != found) {
         // Failed, or fewer bytes than the size found: never hand on a zero-padded image.
         return LoadOutcome::OpenOrReadError;
     }
     // A file that grew while it was read is not the file whose size was found.
-    uint8_t extra = 0;
-    if (ReadFully(fd, &extra, 1) != 0) {
+    char extra = 0;
+    if (in.read(&extra, 1).gcount() != 0) {
         return LoadOutcome::OpenOrReadError;
     }
 

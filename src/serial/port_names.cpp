@@ -87,3 +87,8 @@ std::string PosixDeviceForPort(int portNumber) {
     const auto index = static_cast<size_t>(portNumber - 1);
     return index < devices.size() ? std::move(devices[index]) : std::string();
 }
+
+const char* SystemPortsHelp() {
+    return "COM1 to COM4 are the serial devices named by TK358FW_COM1 to TK358FW_COM4, or else\n"
+           "the serial devices found on this machine.";
+}

@@ -118,6 +118,12 @@ class IPortSystem {
     virtual std::unique_ptr<IPortDriver> Open(const std::string& name) = 0;
 };
 
+// The serial ports of the operating system this program runs on: on POSIX systems
+// PosixPortSystem(), on Windows the ports COM1 to COM4 themselves.
+IPortSystem& SystemPorts();
+// How COM1 to COM4 are found on this system, for the usage text (lines of at most 80 columns).
+const char* SystemPortsHelp();
+
 // POSIX serial devices over termios. COMn is the device in TK358FW_COMn when that is set,
 // otherwise the n-th device found among USB serial adapters and on-board ports.
 IPortSystem& PosixPortSystem();

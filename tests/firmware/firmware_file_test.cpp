@@ -11,28 +11,11 @@
 #include <vector>
 
 #include "firmware/firmware.hpp"
+#include "temp_dir.hpp"
 
 namespace {
 
-class TempDir {
-  public:
-    TempDir() {
-        char pattern[] = "/tmp/tk358fw-firmware-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~TempDir() { std::filesystem::remove_all(m_path); }
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        const std::string path = m_path + "/" + name;
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-    const std::string& Path() const { return m_path; }
-
-  private:
-    std::string m_path;
-};
+using testdir::TempDir;
 
 std::vector<uint8_t> Identified(size_t size) {
     std::vector<uint8_t> bytes(size, 0x5A);

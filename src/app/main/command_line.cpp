@@ -4,6 +4,8 @@
 #include <ostream>
 #include <string>
 
+#include "serial/serial.hpp"
+
 namespace {
 
 #ifdef TK358_HAVE_GUI
@@ -26,10 +28,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     bool console = false;
     app.add_flag("--console", console,
                  "the update on the terminal: answers are read line by line from standard input");
-    app.footer(std::string(kNoOptionText) +
-               "\n\n"
-               "COM1 to COM4 are the serial devices named by TK358FW_COM1 to TK358FW_COM4, or else\n"
-               "the serial devices found on this machine.\n"
+    app.footer(std::string(kNoOptionText) + "\n\n" + SystemPortsHelp() +
+               "\n"
                "Exit status: 0 installed, 1 failed, 2 ended by the user's choice.");
 
     try {

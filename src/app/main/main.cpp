@@ -15,12 +15,12 @@ int main(int argc, char** argv) {
         case CommandLine::Action::Exit:
             return command.exitStatus;
         case CommandLine::Action::Console:
-            return RunConsoleUpdate(PosixPortSystem());
+            return RunConsoleUpdate(SystemPorts());
         case CommandLine::Action::Gui:
             break;
     }
 #ifdef TK358_HAVE_GUI
-    return RunGuiApplication(argc, argv, PosixPortSystem());
+    return RunGuiApplication(argc, argv, SystemPorts());
 #else
     std::cerr << "tk358fw: this build has no desktop application; run 'tk358fw --console' for the "
                  "update on the terminal.\n";
