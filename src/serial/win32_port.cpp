@@ -48,7 +48,8 @@ class Win32PortDriver final : public IPortDriver {
     Win32PortDriver(const Win32PortDriver&) = delete;
     Win32PortDriver& operator=(const Win32PortDriver&) = delete;
 
-    // Raw binary line, 8N1 as the port had it, reads that return at once.
+    // A raw binary line with reads that return at once; the rate and framing stay as the port
+    // had them until the port layer sets its own.
     bool MakeRaw() {
         DCB dcb = m_previousState;
         dcb.fBinary = TRUE;
