@@ -8,7 +8,8 @@
 #   3. checks the exit status and the success message, stops the simulator and compares what the
 #      camera saved with the file's image,
 #   4. prints the update's wall time and the CPU time it cost (under Wine including the Wine
-#      server's, which carries every port call).
+#      server's, which carries every port call); under Wine it then runs the Windows port
+#      driver's checks on the same port (test_serial.exe, Win32PortOnCom1).
 #
 #   tools/console-update.sh linux   LINUX_BUILD
 #   tools/console-update.sh windows LINUX_BUILD WINDOWS_BUILD
@@ -104,6 +105,15 @@ server_cpu=0
 if [[ $mode == windows ]]; then
     ticks=$(awk '{ print $14 + $15 }' "/proc/$server_pid/stat")
     server_cpu=$(awk -v t="$ticks" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", t / hz }')
+    # The port driver's own checks on the same port: every rate, the break, and the settings
+    # it found put back on closing.
+    if ! TK358_TEST_COM1=1 wine "$windows_build/tests/test_serial.exe" \
+        --gtest_filter='Win32PortOnCom1.*' >"$work/driver.txt" 2>&1 ||
+        ! grep -q '^\[  PASSED  \] 1 test' "$work/driver.txt"; then
+        cat "$work/driver.txt" >&2
+        echo "console-update: the checks of the Windows port driver on COM1 failed" >&2
+        exit 1
+    fi
     wineserver -k 2>/dev/null || true
     wait "$server_pid" 2>/dev/null || true
 fi
