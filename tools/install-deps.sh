@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests, the GUI, the fuzzers and the demo need.
+# Installs every Debian package the build, the tests, the GUI, the fuzzers, the demo and the
+# Debian package (make package, lintian) need.
 # Idempotent; prints nothing when everything is already there. Run as root (or with sudo).
 set -euo pipefail
 
 packages=(
     g++ make cmake ninja-build pkg-config
-    libcli11-dev
+    libcli11-dev zlib1g-dev
     libgtest-dev libgmock-dev
     libwxgtk3.2-dev
     xvfb xauth xdotool x11-utils x11-apps
     clang libclang-rt-14-dev
     clang-format clang-tidy cppcheck
+    dpkg-dev file lintian desktop-file-utils
 )
 
 missing=()
