@@ -26,6 +26,7 @@ struct Options {
     bool lineTime = false;
     bool ignoreStdin = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line (without the program name). On a mistake returns nothing and puts a

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "generated/version.hpp"
 #include "sim/camsim/camsim.hpp"
 
 namespace {
@@ -56,6 +57,10 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         std::cout << camsim::HelpText();
+        return 0;
+    }
+    if (options->version) {
+        std::cout << "tk358-camsim " << build_info::kVersionText << '\n';
         return 0;
     }
 

@@ -119,7 +119,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--pictures1", number(0, 32767, [&](long long n) { FillPictures(&s.store1, int(n)); })},
         {"--id", [&](const std::string& v) { return CopyText(v, &s.cameraId), true; }},
         {"--text", [&](const std::string& v) { return CopyText(v, &s.text), true; }},
-        {"--version",
+        {"--firmware-version",
          [&](const std::string& v) {
              const size_t dot = v.find('.');
              long long major = 0;
@@ -176,6 +176,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--store1", &s.store1Present},     {"--unplugged", &f.unplugged},
         {"--ignore-break", &f.ignoreBreak}, {"--line-time", &o.lineTime},
         {"--ignore-stdin", &o.ignoreStdin}, {"--help", &o.help},
+        {"--version", &o.version},
     };
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -233,7 +234,8 @@ Camera state:
   --store1                 store 1 is present
   --id TEXT                camera ID (up to 32 characters)
   --text TEXT              the 11-character text of the status block
-  --version MAJOR.MINOR    firmware version, default 1.5
+  --firmware-version MAJOR.MINOR
+                           the camera's firmware version, default 1.5
   --clock N|now            camera clock in half-seconds since 1994-01-01 00:00:00 local time
   --state-byte N           state byte of the status block (2 = accepts commands), default 2
   --slow-ms N              time commands 0x45, 0x46, 0x48, 0x4A take to complete, default 20
@@ -269,6 +271,7 @@ Output:
   --line-time              pace the line at the agreed speed (see above)
   --ignore-stdin           do not stop at end of standard input (stop with a signal)
   --help                   this text
+  --version                the program's name and version
 
 Options take their value as the next argument or after '=' (--mode=download).
 )";

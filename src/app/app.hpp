@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -173,12 +174,18 @@ std::string CameraTextToUtf8(std::string_view bytes);
 extern CFirmwareUpdater* g_pUpdater;
 
 // The terminal front end: runs one update on standard input and output; returns the exit status
-// (0 installed, 1 failed, 2 ended by the user's choice or refused).
+// (0 installed, 1 failed, 2 ended by the user's choice or refused). After a failed transfer it
+// names the retry procedure installed beside this program, if there is one.
 int RunConsoleUpdate(IPortSystem& ports);
 // The same on the given streams; `terminal` selects the progress bar redrawn in place, otherwise
-// progress is written as lines; `echoInput` echoes each answer read (input that is no terminal).
+// progress is written as lines; `echoInput` echoes each answer read (input that is no terminal);
+// `retryProcedure` is the path named after a failed transfer (empty: none).
 int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bool terminal,
-                     bool echoInput);
+                     bool echoInput, const std::string& retryProcedure = {});
+
+// The retry procedure installed with the program at `program` (in the documents' folder of the
+// same installation), or empty when there is none.
+std::string InstalledRetryProcedure(const std::filesystem::path& program);
 
 // The process exit status for an outcome: 0 installed, 1 failed, 2 ended by choice.
 int ExitStatusFor(CFirmwareUpdater::Outcome outcome);
@@ -207,6 +214,8 @@ class CConsoleUserInterface final : public IUserInterface, public IPromptBar {
 
     // Makes this the updater's prompt bar.
     void Attach(CFirmwareUpdater* updater);
+    // The path printed below the message of a failed transfer (empty: nothing is printed).
+    void SetRetryProcedure(std::string path) { m_retryProcedure = std::move(path); }
 
     ViewRect ViewClientRect() override;
     void RepaintView() override;
@@ -233,6 +242,7 @@ class CConsoleUserInterface final : public IUserInterface, public IPromptBar {
     bool m_echoInput;
     CFirmwareUpdater* m_updater = nullptr;
     std::string m_lastPrompt;
+    std::string m_retryProcedure;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -1,13 +1,16 @@
 // Runs one update with the terminal front end.
 #include <unistd.h>
 
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 #include "app/app.hpp"
 
 int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bool terminal,
-                     bool echoInput) {
+                     bool echoInput, const std::string& retryProcedure) {
     CConsoleUserInterface ui(in, out, terminal, echoInput);
+    ui.SetRetryProcedure(retryProcedure);
     CFirmwareUpdater updater(ui, ports);
     g_pUpdater = &updater;
     ui.Attach(&updater);
@@ -21,5 +24,9 @@ int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bo
 int RunConsoleUpdate(IPortSystem& ports) {
     const bool outputIsTerminal = ::isatty(STDOUT_FILENO) != 0;
     const bool inputIsTerminal = ::isatty(STDIN_FILENO) != 0;
-    return RunConsoleUpdate(ports, std::cin, std::cout, outputIsTerminal, !inputIsTerminal);
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::string retryProcedure = error ? std::string() : InstalledRetryProcedure(program);
+    return RunConsoleUpdate(ports, std::cin, std::cout, outputIsTerminal, !inputIsTerminal,
+                            retryProcedure);
 }

@@ -174,6 +174,9 @@ void CConsoleUserInterface::ShowMessage(const std::string& text) {
     }
     WriteTitle();
     m_out << TerminalText(text) << '\n';
+    if (text == LoadString(kStrUpdateFailed) && !m_retryProcedure.empty()) {
+        m_out << "The retry procedure: " << m_retryProcedure << '\n';
+    }
     std::string line;
     Ask("OK (Enter): ", &line);
 }

@@ -1,5 +1,9 @@
-// The real tk358fw --console against the real tk358-camsim over a pseudo-terminal: one whole
-// successful update, checked against what the camera received. It runs in real time.
+// The real programs over pipes and a pseudo-terminal: their --version, --help and usage errors,
+// and one whole successful update of tk358fw --console against tk358-camsim, checked against what
+// the camera received. The update runs in real time.
+//
+// The programs are those of the build tree, or the installed ones when TK358_INSTALLED_BIN names
+// their folder (CI sets it to /usr/bin after installing the Debian package).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -12,28 +16,38 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/app_test_support.hpp"
+#include "generated/version.hpp"
 
 extern char** environ;
 
 namespace {
 
-// A child process with a pipe to its standard input and one from its standard output.
+// A child process with a pipe to its standard input and one from its standard output; its
+// standard error goes to the test's, or into its own pipe when `errors` is given.
 class Child {
   public:
-    Child(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+    Child(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+          std::string* errors = nullptr)
+        : m_errors(errors) {
         int in[2];
         int out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
+        int err[2] = {-1, -1};
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
+            (errors != nullptr && ::pipe2(err, O_CLOEXEC) != 0)) {
             return;
         }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        if (errors != nullptr) {
+            posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        }
         std::vector<char*> argv;
         for (const std::string& a : args) {
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -56,11 +70,17 @@ class Child {
         ::close(out[1]);
         m_in = in[1];
         m_out = out[0];
+        if (errors != nullptr) {
+            ::close(err[1]);
+            m_err = err[0];
+        }
     }
     ~Child() {
         CloseInput();
-        if (m_out >= 0) {
-            ::close(m_out);
+        for (const int fd : {m_out, m_err}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
         }
         if (m_pid > 0) {
             ::kill(m_pid, SIGKILL);
@@ -104,8 +124,16 @@ class Child {
             m_output.append(buffer, static_cast<size_t>(got));
         }
     }
-    // Waits for the exit (after its output has ended); the exit status, or -1.
+    // Waits for the exit (after its output has ended); the exit status, or -1. The standard
+    // error it wrote, when asked for, is then in `errors`.
     int Wait() {
+        if (m_err >= 0) {
+            char buffer[4096];
+            ssize_t got = 0;
+            while ((got = ::read(m_err, buffer, sizeof buffer)) > 0) {
+                m_errors->append(buffer, static_cast<size_t>(got));
+            }
+        }
         int status = 0;
         const pid_t done = ::waitpid(m_pid, &status, 0);
         m_pid = -1;
@@ -117,19 +145,83 @@ class Child {
     pid_t m_pid = -1;
     int m_in = -1;
     int m_out = -1;
+    int m_err = -1;
+    std::string* m_errors = nullptr;
     std::string m_output;
 };
 
-TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {
-    const char* bin = std::getenv("TK358_TEST_BIN");
-    if (bin == nullptr) {
-        GTEST_SKIP() << "TK358_TEST_BIN (the build directory) is not set";
+struct Programs {
+    std::string tool;
+    std::string camsim;
+};
+
+// The programs under test, or nothing when the build tree has not been built.
+std::optional<Programs> ProgramsUnderTest() {
+    Programs programs;
+    if (const char* installed = std::getenv("TK358_INSTALLED_BIN")) {
+        programs = {std::string(installed) + "/tk358fw", std::string(installed) + "/tk358-camsim"};
+    } else if (const char* bin = std::getenv("TK358_TEST_BIN")) {
+        programs = {std::string(bin) + "/src/app/main/tk358fw",
+                    std::string(bin) + "/sim/camsim/tk358-camsim"};
+    } else {
+        return std::nullopt;
     }
-    const std::string tool = std::string(bin) + "/src/app/main/tk358fw";
-    const std::string camsim = std::string(bin) + "/sim/camsim/tk358-camsim";
-    if (::access(tool.c_str(), X_OK) != 0 || ::access(camsim.c_str(), X_OK) != 0) {
+    if (::access(programs.tool.c_str(), X_OK) != 0 ||
+        ::access(programs.camsim.c_str(), X_OK) != 0) {
+        return std::nullopt;
+    }
+    return programs;
+}
+
+// Runs a program to its end; its exit status, standard output and standard error.
+struct Finished {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+Finished RunToEnd(const std::vector<std::string>& args) {
+    Finished finished;
+    Child child(args, {}, &finished.err);
+    if (child.Started()) {
+        child.CloseInput();
+        child.ReadUntil("", std::chrono::seconds(20));
+        finished.status = child.Wait();
+        finished.out = child.Output();
+    }
+    return finished;
+}
+
+TEST(ProgramsEndToEnd, VersionHelpAndUnknownOptions) {
+    const std::optional<Programs> programs = ProgramsUnderTest();
+    if (!programs) {
         GTEST_SKIP() << "tk358fw or tk358-camsim has not been built";
     }
+    for (const auto& [path, name] : {std::pair{programs->tool, std::string("tk358fw")},
+                                     std::pair{programs->camsim, std::string("tk358-camsim")}}) {
+        const Finished version = RunToEnd({path, "--version"});
+        EXPECT_EQ(version.status, 0) << name;
+        EXPECT_EQ(version.out, name + " " + build_info::kVersionText + "\n");
+
+        const Finished help = RunToEnd({path, "--help"});
+        EXPECT_EQ(help.status, 0) << name;
+        EXPECT_NE(help.out.find("--version"), std::string::npos) << help.out;
+
+        const Finished unknown = RunToEnd({path, "--no-such-option"});
+        EXPECT_NE(unknown.status, 0) << name;
+        EXPECT_EQ(unknown.out, "") << name;
+        EXPECT_NE(unknown.err.find("--no-such-option"), std::string::npos) << unknown.err;
+    }
+    // tk358fw follows the reason with its usage.
+    EXPECT_NE(RunToEnd({programs->tool, "--bogus"}).err.find("Usage: tk358fw"), std::string::npos);
+}
+
+TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {
+    const std::optional<Programs> programs = ProgramsUnderTest();
+    if (!programs) {
+        GTEST_SKIP() << "tk358fw or tk358-camsim has not been built";
+    }
+    const std::string& tool = programs->tool;
+    const std::string& camsim = programs->camsim;
 
     apptest::TempDir dir;
     const std::vector<uint8_t> file = apptest::FirmwareFile("0120");

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <utility>
 
@@ -145,6 +147,29 @@ TEST_F(ConsoleUi, DialogAnswers) {
     Ui("anything\n").ShowMessage(LoadString(kStrCameraNotFound));
     EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrCameraNotFound)),
               std::string::npos);
+}
+
+TEST_F(ConsoleUi, TheRetryProcedureIsNamedBelowTheFailureMessageOnly) {
+    const std::string named = "The retry procedure: /usr/share/doc/tk358fw/retry-procedure.md\n";
+    Ui("\n\n").SetRetryProcedure("/usr/share/doc/tk358fw/retry-procedure.md");
+    ui->ShowMessage(LoadString(kStrCameraNotFound));
+    EXPECT_EQ(out.str().find("retry procedure:"), std::string::npos);
+    ui->ShowMessage(LoadString(kStrUpdateFailed));
+    EXPECT_NE(out.str().find("Quit and follow the RETRY PROCEDURE \n in the ReadMe file. \n" +
+                             named + "OK (Enter): "),
+              std::string::npos)
+        << out.str();
+}
+
+TEST(RetryProcedureFile, FoundOnlyInTheDocumentsOfTheProgramsInstallation) {
+    apptest::TempDir prefix;
+    const std::string docs = prefix.Path() + "/share/doc/tk358fw";
+    std::filesystem::create_directories(docs);
+    EXPECT_EQ(InstalledRetryProcedure(prefix.Path() + "/bin/tk358fw"), "");
+    std::ofstream(docs + "/retry-procedure.md") << "# If an update fails\n";
+    EXPECT_EQ(InstalledRetryProcedure(prefix.Path() + "/bin/tk358fw"),
+              docs + "/retry-procedure.md");
+    EXPECT_EQ(InstalledRetryProcedure(prefix.Path() + "/build/src/app/main/tk358fw"), "");
 }
 
 TEST_F(ConsoleUi, FileChoiceRefusesMissingPathsAndCancelsOnAnEmptyLine) {

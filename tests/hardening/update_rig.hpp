@@ -517,6 +517,7 @@ struct RunReport {
     uint64_t virtualMs = 0;
     size_t blocks = 0;
     int flips = 0;
+    std::vector<std::string> prompts;  // the prompt lines shown, in order
 
     std::string Describe() const {
         std::string text = std::string(EndingName(ending)) + ", " + std::to_string(blocks) +
@@ -693,6 +694,9 @@ class UpdateWorld {
         m_ports.Restore();
     }
 
+    sim::VirtualCamera& Camera() { return m_camera; }
+    uint32_t CameraBaud() { return m_stage.BaudRate(); }
+
     // One run of the workflow; the user chooses the setup's port, or `port` when it is 0 to 4.
     RunReport Run(const FirmwareFile& file, int16_t port = -1) {
         const detail::CameraMarks marks{m_camera.Blocks().size(), m_camera.Parameters().size()};
@@ -707,6 +711,7 @@ class UpdateWorld {
             report.outcome = updater.RunUpdate();
             g_pUpdater = nullptr;
             report.ending = detail::Classify(ui, report.outcome, report.violations);
+            report.prompts = detail::TextsOf(ui, UiEvent::Kind::Prompt);
         }
         if (m_ports.OpenNow() != 0 || m_line.HostEndOpen()) {
             report.violations.push_back("the port is still open after the run");

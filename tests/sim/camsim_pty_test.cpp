@@ -136,7 +136,8 @@ std::unique_ptr<IPortDriver> OpenAnnounced(const std::string& announcement) {
 }
 
 TEST(CamsimProgram, AnswersAStatusRequestOverAPseudoTerminal) {
-    Camsim camsim({"--line-time", "--version", "2.7", "--id", "PTY-CAMERA", "--log", "/dev/null"});
+    Camsim camsim(
+        {"--line-time", "--firmware-version", "2.7", "--id", "PTY-CAMERA", "--log", "/dev/null"});
     auto port = OpenAnnounced(camsim.ReadAnnouncement());
     ASSERT_NE(port, nullptr);
 

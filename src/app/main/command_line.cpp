@@ -4,6 +4,8 @@
 #include <ostream>
 #include <string>
 
+#include "generated/version.hpp"
+
 namespace {
 
 #ifdef TK358_HAVE_GUI
@@ -23,17 +25,25 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     CLI::App app("Installs new firmware into the Orvia Lumen Precision TK358 zoom camera.",
                  "tk358fw");
     app.set_help_flag("--help", "this text");
+    app.set_version_flag("--version", std::string("tk358fw ") + build_info::kVersionText,
+                         "the program's name and version");
     bool console = false;
     app.add_flag("--console", console,
                  "the update on the terminal: answers are read line by line from standard input");
-    app.footer(std::string(kNoOptionText) +
-               "\n\n"
-               "COM1 to COM4 are the serial devices named by TK358FW_COM1 to TK358FW_COM4, or else\n"
-               "the serial devices found on this machine.\n"
-               "Exit status: 0 installed, 1 failed, 2 ended by the user's choice.");
+    app.footer(
+        std::string(kNoOptionText) +
+        "\n\n"
+        "COM1 to COM4 are the serial devices named by TK358FW_COM1 to TK358FW_COM4, or else\n"
+        "the serial devices found on this machine.\n"
+        "Exit status: 0 installed, 1 failed, 2 ended by the user's choice.");
 
     try {
         app.parse(argc, argv);
+    } catch (const CLI::CallForVersion& version) {
+        out << version.what() << '\n';
+        result.action = CommandLine::Action::Exit;
+        result.exitStatus = 0;
+        return result;
     } catch (const CLI::CallForHelp&) {
         out << app.help();
         result.action = CommandLine::Action::Exit;

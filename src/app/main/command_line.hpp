@@ -7,13 +7,14 @@ struct CommandLine {
     enum class Action {
         Gui,      // no option: the desktop application
         Console,  // --console: the update on the terminal
-        Exit,     // the parse has already answered (--help, or a usage error)
+        Exit,     // the parse has already answered (--help, --version, or a usage error)
     };
     Action action = Action::Gui;
     int exitStatus = 0;  // with Action::Exit
 };
 
-// Parses the arguments. --help writes the usage to `out`; a usage error writes the reason and
-// the usage to `err` (exit status 1). Never throws.
+// Parses the arguments. --help writes the usage, --version the program's name and version to
+// `out` (exit status 0); a usage error writes the reason and the usage to `err` (exit status 1).
+// Never throws.
 CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& out,
                              std::ostream& err);
