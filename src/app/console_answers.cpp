@@ -1,5 +1,6 @@
 // How the terminal front end reads its answer lines and shows texts: the system's own and those
 // from outside (the camera, files, input), which never reach the terminal as control sequences.
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -72,13 +73,9 @@ size_t DecodeUtf8(std::string_view text, size_t i, uint32_t* codePoint) {
     };
     constexpr Form kForms[] = {
         {0xE0, 0xC0, 2, 0x80}, {0xF0, 0xE0, 3, 0x800}, {0xF8, 0xF0, 4, 0x10000}};
-    const Form* form = nullptr;
-    for (const Form& f : kForms) {
-        if ((lead & f.mask) == f.pattern) {
-            form = &f;
-        }
-    }
-    if (form == nullptr) {
+    const Form* form = std::find_if(std::begin(kForms), std::end(kForms),
+                                    [lead](const Form& f) { return (lead & f.mask) == f.pattern; });
+    if (form == std::end(kForms)) {
         return 0;
     }
     const size_t length = form->length;

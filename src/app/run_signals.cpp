@@ -54,7 +54,9 @@ void Notify(const char (&text)[N]) {
     sigaddset(&only, signalNumber);
     ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
     ::raise(signalNumber);
-    ::_exit(128 + signalNumber);  // not reached: the signal's default action ends the process
+    // Not reached: the signal's default action has ended the process.
+    // cppcheck-suppress unreachableCode
+    ::_exit(128 + signalNumber);
 }
 
 void OnStopSignal(int signalNumber) {
