@@ -64,6 +64,11 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    camsim::SaveFiles saveFiles;
+    if (!saveFiles.Open(*options)) {
+        return 1;
+    }
+
     std::FILE* log = stderr;
     if (!options->logFile.empty()) {
         log = std::fopen(options->logFile.c_str(), "w");
@@ -102,7 +107,7 @@ int main(int argc, char** argv) {
     camsim::RunEventLoop(line, pty.master, !options->ignoreStdin);
 
     std::fprintf(log, "%12.6f  stopped\n", static_cast<double>(line.NowUs()) / 1e6);
-    const bool saved = camsim::SaveReceivedData(camera, *options);
+    const bool saved = saveFiles.Write(camera);
     if (log != stderr) {
         std::fclose(log);
     }

@@ -1,6 +1,5 @@
 // The command line of tk358-camsim and its help text.
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -12,14 +11,13 @@ namespace camsim {
 
 namespace {
 
+// A decimal number of digits only: no sign, no blanks, and a leading 0 is no octal prefix.
 bool ParseNumber(const std::string& text, long long low, long long high, long long* out) {
-    if (text.empty()) {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text.c_str(), &end, 0);
-    if (errno != 0 || *end != '\0' || value < low || value > high) {
+    long long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, 10);
+    if (text.empty() || text[0] == '-' || error != std::errc() || stop != end || value < low ||
+        value > high) {
         return false;
     }
     *out = value;
@@ -124,8 +122,9 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
              const size_t dot = v.find('.');
              long long major = 0;
              long long minor = 0;
-             if (dot == std::string::npos || !ParseNumber(v.substr(0, dot), 0, 255, &major) ||
-                 !ParseNumber(v.substr(dot + 1), 0, 255, &minor)) {
+             // The status block carries each part as two decimal digits.
+             if (dot == std::string::npos || !ParseNumber(v.substr(0, dot), 0, 99, &major) ||
+                 !ParseNumber(v.substr(dot + 1), 0, 99, &minor)) {
                  return false;
              }
              s.versionMajor = static_cast<uint8_t>(major);
@@ -235,14 +234,16 @@ Camera state:
   --id TEXT                camera ID (up to 32 characters)
   --text TEXT              the 11-character text of the status block
   --firmware-version MAJOR.MINOR
-                           the camera's firmware version, default 1.5
+                           the camera's firmware version, each part 0 to 99, default 1.5
   --clock N|now            camera clock in half-seconds since 1994-01-01 00:00:00 local time
   --state-byte N           state byte of the status block (2 = accepts commands), default 2
   --slow-ms N              time commands 0x45, 0x46, 0x48, 0x4A take to complete, default 20
   --gap-ms N               a pause of more than N ms between two received bytes drops a partly
                            received packet, default 60
 
-Faults (OP is an opcode such as 0x7F, or "any"):
+Numbers are decimal.
+
+Faults (OP is an opcode in decimal, such as 127 for 0x7F, or "any"):
   --refuse OP              answer 0xE1 to command OP
   --answer-10 OP           answer 0x10 instead of 0xD1 to command OP
   --bad-xor-packet N       send a wrong XOR byte on the N-th data packet sent (1-based)
@@ -250,7 +251,7 @@ Faults (OP is an opcode such as 0x7F, or "any"):
   --refuse-data K          answer 0xE3 to the next K good data packets received
   --e2 OP                  send 0xE2 instead of the data packet of command OP
   --completion-for OP      send a wrong completion byte for command OP ...
-  --completion-byte B      ... namely B (default 0x01)
+  --completion-byte B      ... namely B (default 1)
   --no-completion OP       send no completion byte for command OP
   --fail-block N           refuse the block command for block N
   --stall-ms N             wait N ms more before every answer (below 1900 stays within the

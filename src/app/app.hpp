@@ -113,6 +113,53 @@ class IUserInterface {
 };
 
 // ---------------------------------------------------------------------------------------------
+// Signals from outside the camera.
+// ---------------------------------------------------------------------------------------------
+
+// The run's answer to the signals that would end it, in force while the object lives (one at a
+// time; the dispositions found are put back after). SIGPIPE and SIGHUP are ignored: a write to a
+// closed pipe or a hung-up terminal just fails, and the update goes on. SIGINT and SIGTERM end
+// the process at once, by that signal, after every open port has been put back as found, except
+// inside an exchange section (CSignalsHeld). A signal the process was started to ignore stays
+// ignored.
+class CRunSignals {
+  public:
+    CRunSignals();
+    ~CRunSignals();
+    CRunSignals(const CRunSignals&) = delete;
+    CRunSignals& operator=(const CRunSignals&) = delete;
+};
+
+enum class ExchangeSection {
+    // SIGINT and SIGTERM are held until Connect returns (a notice says so on standard error);
+    // then the owner releases the port and ends the run by the first of them.
+    Connect,
+    // The first SIGINT or SIGTERM is acknowledged on standard error and the transfer goes on; from
+    // the second on, TransferStopRequested() is true and the progress callback stops the transfer
+    // after the current block.
+    Transfer,
+};
+
+// A stretch of camera exchanges that SIGINT and SIGTERM do not interrupt; the count of them
+// starts at 0 with each section.
+class CSignalsHeld {
+  public:
+    explicit CSignalsHeld(ExchangeSection section);
+    ~CSignalsHeld();
+    CSignalsHeld(const CSignalsHeld&) = delete;
+    CSignalsHeld& operator=(const CSignalsHeld&) = delete;
+
+    // SIGINT and SIGTERM received since the section began.
+    int Received() const;
+    // When one was received: ends the process by the first of them (ports put back as found).
+    // The caller releases its link first.
+    void EndRunIfReceived() const;
+};
+
+// True inside the transfer's section once a second SIGINT or SIGTERM has come.
+bool TransferStopRequested();
+
+// ---------------------------------------------------------------------------------------------
 // The update procedure object.
 // ---------------------------------------------------------------------------------------------
 class CFirmwareUpdater {
@@ -203,8 +250,12 @@ ConsoleChoice ParsePortAnswer(std::string_view line, int16_t* port);
 // Continue/Quit: empty, C or CONTINUE -> Continue; Q or QUIT -> Quit.
 ConsoleChoice ParseContinueQuitAnswer(std::string_view line);
 // A text as the terminal shows it: each carriage return (alone or before a line feed) becomes
-// a line break.
+// a line break; every other control character is made visible as in TerminalLine.
 std::string TerminalText(std::string_view text);
+// Text from outside (camera, file, input) as one terminal line: control characters (C0 line
+// breaks included, DEL) and bytes that are no UTF-8 are shown as \xNN, C1 characters as \u0080
+// to \u009f. Other UTF-8 text is kept.
+std::string TerminalLine(std::string_view text);
 
 class CConsoleUserInterface final : public IUserInterface, public IPromptBar {
   public:

@@ -101,7 +101,7 @@ bool CConsoleUserInterface::Ask(const std::string& question, std::string* line) 
         line->pop_back();
     }
     if (m_echoInput) {
-        m_out << *line << '\n';
+        m_out << TerminalLine(*line) << '\n';
         m_out.flush();
     }
     return true;
@@ -222,7 +222,8 @@ std::unique_ptr<IProgressWindow> CConsoleUserInterface::CreateProgressWindow() {
 void CConsoleUserInterface::Repaint() {
     const std::string text = m_updater != nullptr ? m_updater->m_promptText : std::string();
     if (!text.empty() && text != m_lastPrompt) {
-        m_out << TerminalText(CameraTextToUtf8(text)) << '\n';
+        // The camera's ID is part of it: one line, nothing in it reaches the terminal as control.
+        m_out << TerminalLine(CameraTextToUtf8(text)) << '\n';
         m_out.flush();
     }
     m_lastPrompt = text;

@@ -55,11 +55,17 @@ LoadOutcome LoadFirmwareFile(const std::string& path, FirmwareImage* image, int6
     *size = 0;
     image->bytes.clear();
 
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening never waits (a FIFO with no writer would hold the tool for ever) and never makes a
+    // terminal ours; anything but a regular file is then refused before a byte is read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return LoadOutcome::OpenOrReadError;
     }
     FileCloser closer(fd);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        return LoadOutcome::OpenOrReadError;
+    }
 
     // The size: seek to the end and back to where the file was.
     const off_t start = ::lseek(fd, 0, SEEK_CUR);

@@ -1,7 +1,9 @@
 // POSIX serial devices (real ports, USB adapters and pseudo-terminals) behind the port seam.
 //
 // The device is opened non-blocking and exclusively (TIOCEXCL against other openers, an flock
-// against other instances of this tool), then put into a raw binary mode. Input that the kernel
+// against other instances of this tool), then put into a raw binary mode. The terminal state it
+// had before is kept in the port registry, which puts it back when the port closes or when a
+// signal ends the process. Input that the kernel
 // already holds is moved into a buffer of this driver whenever the caller waits for more, so that
 // the wait can block in poll() until a new byte arrives; queue counts include that buffer.
 //
@@ -20,6 +22,7 @@
 #include <memory>
 #include <string>
 
+#include "serial/port_registry.hpp"
 #include "serial/serial.hpp"
 #include "serial/tty_settings.hpp"
 
@@ -44,12 +47,20 @@ int RemainingMs(IClock& clock, uint32_t deadline) {
 
 class PosixPortDriver final : public IPortDriver {
   public:
-    explicit PosixPortDriver(int fd) : m_fd(fd) {}
-
-    ~PosixPortDriver() override {
-        ioctl(m_fd, TIOCNXCL);
-        close(m_fd);  // also releases the flock
+    // Takes the descriptor over before anything on the device changes, keeping its terminal
+    // state as found (a device that is no terminal has none).
+    explicit PosixPortDriver(int fd) : m_fd(fd) {
+        tty::FoundState found{};
+        const bool isTerminal = tty::SaveState(fd, &found);
+        m_ticket = port_registry::Enter(fd, isTerminal ? &found : nullptr);
+        if (m_ticket == port_registry::kNoTicket) {
+            close(fd);
+            m_failed = true;
+        }
     }
+
+    // Line settings back as found, exclusive use cleared, descriptor (and flock) closed.
+    ~PosixPortDriver() override { port_registry::Release(m_ticket); }
 
     PosixPortDriver(const PosixPortDriver&) = delete;
     PosixPortDriver& operator=(const PosixPortDriver&) = delete;
@@ -123,8 +134,7 @@ class PosixPortDriver final : public IPortDriver {
             if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
                 return false;
             }
-            const int remaining = RemainingMs(clock, giveUpAt);
-            if (remaining == 0 || !PollFor(POLLOUT, remaining)) {
+            if (RemainingMs(clock, giveUpAt) == 0 || !PollFor(POLLOUT, clock, giveUpAt)) {
                 return false;
             }
         }
@@ -194,16 +204,17 @@ class PosixPortDriver final : public IPortDriver {
             clock.SleepUntilMs(clock.NowMs() + 1);
             return;
         }
-        PollFor(POLLIN, remaining);
+        PollFor(POLLIN, clock, deadlineMs);
     }
 
   private:
-    // Waits for `events`; false on time-out or when the device has gone (then the port fails).
-    bool PollFor(short events, int timeoutMs) {
+    // Waits for `events` until `deadlineMs` on `clock`; false on time-out or when the device has
+    // gone (then the port fails). A signal neither shortens nor lengthens the wait.
+    bool PollFor(short events, IClock& clock, uint32_t deadlineMs) {
         pollfd p{m_fd, events, 0};
         int ready = 0;
         do {
-            ready = poll(&p, 1, timeoutMs);
+            ready = poll(&p, 1, RemainingMs(clock, deadlineMs));
         } while (ready < 0 && errno == EINTR);
         if (ready < 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
             m_failed = true;
@@ -230,6 +241,7 @@ class PosixPortDriver final : public IPortDriver {
     }
 
     int m_fd;
+    port_registry::Ticket m_ticket = port_registry::kNoTicket;
     bool m_failed = false;  // the device went away or failed; every operation fails from now
     uint32_t m_baudRate = 9600;
     LineSettings m_kept;

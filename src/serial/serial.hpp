@@ -123,6 +123,10 @@ class IPortSystem {
 IPortSystem& PosixPortSystem();
 // The device path COMn maps to on this machine, or empty when none (n = 1 to 4).
 std::string PosixDeviceForPort(int portNumber);
+// Puts every POSIX port this process holds open back as it was found (line settings restored,
+// exclusive use cleared, file lock dropped) and closes it. Async-signal-safe: for a signal
+// handler that ends the process. The ports' owners then find them closed and failing.
+void ReleaseOpenPorts();
 
 // Port baud rate for a speed code (96, 192, 384, 576, 1152, 2304), 0 for other codes.
 uint32_t BaudRateForSpeedCode(int speedCode);

@@ -83,6 +83,18 @@ TEST(CameraText, EveryByteShowsAsOneCharacter) {
     EXPECT_EQ(characters, 256);
 }
 
+// Text from outside never drives the terminal: controls, DEL, C1 and stray bytes become escapes.
+TEST(ConsoleAnswers, ControlCharactersFromOutsideAreMadeVisible) {
+    const std::string hostile = "ID\x1b]0;owned\x07\x1b[2J\r\n\t\x7f";
+    EXPECT_EQ(TerminalLine(hostile), "ID\\x1b]0;owned\\x07\\x1b[2J\\x0d\\x0a\\x09\\x7f");
+    EXPECT_EQ(TerminalText("a\x1b[2Jb\r"), "a\\x1b[2Jb\n");
+    // UTF-8 text stays; C1 controls, invalid and overlong bytes do not.
+    EXPECT_EQ(TerminalLine("Caf\xc3\xa9 \xe2\x82\xac"), "Caf\xc3\xa9 \xe2\x82\xac");
+    EXPECT_EQ(TerminalLine("\xc2\x9b"
+                           "2J|\x9b|\xc0\xaf|\xe9"),
+              "\\u009b2J|\\x9b|\\xc0\\xaf|\\xe9");
+}
+
 class ConsoleUi : public ::testing::Test {
   protected:
     CConsoleUserInterface& Ui(const std::string& input, bool terminal = false) {
@@ -199,6 +211,12 @@ TEST_F(ConsoleUi, PromptChangesArePrintedOnceAndEmptyOnesNotAtAll) {
     updater.ShowPrompt(PromptClear);
     updater.ShowPrompt(PromptSearching);
     EXPECT_EQ(out.str(), LoadString(kStrSelectPort) + "\n" + LoadString(kStrSearching) + "\n");
+    // The camera's ID stays on its line, whatever it holds.
+    out.str("");
+    std::memcpy(updater.m_cameraId.data(), "X\x1b[2J\nY", 8);
+    updater.m_cameraInfoValid = 1;
+    updater.ShowPrompt(PromptCameraInfo);
+    EXPECT_EQ(out.str(), "Camera ID: X\\x1b[2J\\x0aY     Firmware Version: 0.0\n");
 }
 
 TEST_F(ConsoleUi, ProgressAsLinesWhenNotOnATerminal) {

@@ -2,6 +2,7 @@
 // initial name taken from a filter.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -88,6 +89,16 @@ TEST(FirmwareLoad, EmptyMissingAndUnreadableFilesGiveNoImage) {
     EXPECT_EQ(LoadFirmwareFile(dir.Path() + "/missing.fw", &image, &found),
               LoadOutcome::OpenOrReadError);
     EXPECT_EQ(LoadFirmwareFile(dir.Path(), &image, &found), LoadOutcome::OpenOrReadError);
+    EXPECT_TRUE(image.bytes.empty());
+
+    // A FIFO nobody writes to is refused at once; should the loader wait in it, the alarm ends
+    // this test program instead of letting it hang.
+    const std::string fifo = dir.Path() + "/fifo.fw";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::alarm(10);
+    EXPECT_EQ(LoadFirmwareFile(fifo, &image, &found), LoadOutcome::OpenOrReadError);
+    ::alarm(0);
+    EXPECT_EQ(LoadFirmwareFile("/dev/zero", &image, &found), LoadOutcome::OpenOrReadError);
     EXPECT_TRUE(image.bytes.empty());
 }
 

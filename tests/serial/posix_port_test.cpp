@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -171,6 +173,46 @@ TEST_F(PseudoTerminalTest, ThePortIsExclusiveAndFreeAgainAfterClosing) {
     port.ClosePort();
     EXPECT_EQ(second.OpenPort(1), kStatusOk);
     second.ClosePort();
+}
+
+// Whether the port closes or a signal handler releases it before the process ends, the terminal
+// keeps no trace of the tool: its settings as found, no exclusive use, no file lock.
+TEST_F(PseudoTerminalTest, ClosingOrReleasingPutsTheTerminalBackAsFound) {
+    const int watch = open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    termios found{};
+    ASSERT_EQ(tcgetattr(watch, &found), 0);
+    found.c_lflag |= ICANON | ECHO | ISIG;
+    found.c_iflag |= ICRNL | IXON;
+    cfsetspeed(&found, B19200);
+    ASSERT_EQ(tcsetattr(watch, TCSANOW, &found), 0);
+    ASSERT_EQ(tcgetattr(watch, &found), 0);
+
+    for (const bool releasedBySignalHandler : {false, true}) {
+        ASSERT_EQ(port.OpenPort(1), kStatusOk);
+        ASSERT_EQ(port.SetPortSpeed(1152), kStatusOk);
+        int exclusive = 0;
+        ASSERT_EQ(ioctl(watch, TIOCGEXCL, &exclusive), 0);
+        ASSERT_EQ(exclusive, 1);
+        if (releasedBySignalHandler) {
+            ReleaseOpenPorts();
+        }
+        port.ClosePort();
+
+        termios now{};
+        ASSERT_EQ(tcgetattr(watch, &now), 0);
+        EXPECT_EQ(now.c_iflag, found.c_iflag) << releasedBySignalHandler;
+        EXPECT_EQ(now.c_oflag, found.c_oflag) << releasedBySignalHandler;
+        EXPECT_EQ(now.c_cflag, found.c_cflag) << releasedBySignalHandler;
+        EXPECT_EQ(now.c_lflag, found.c_lflag) << releasedBySignalHandler;
+        EXPECT_EQ(cfgetospeed(&now), B19200) << releasedBySignalHandler;
+        ASSERT_EQ(ioctl(watch, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0) << releasedBySignalHandler;
+        TestPort next(PosixPortSystem());
+        EXPECT_EQ(next.OpenPort(1), kStatusOk) << releasedBySignalHandler;
+        next.ClosePort();
+    }
+    close(watch);
 }
 
 TEST_F(PseudoTerminalTest, AVanishedDeviceFailsWithStatus8InsteadOfHanging) {

@@ -194,4 +194,22 @@ TEST(CamsimProgram, DownloadModeGreetsAndSavesTheParametersItReceivedOnExit) {
     EXPECT_GE(seconds, 0.0);
 }
 
+// Numbers are decimal, version parts fit the status block, and a save file that cannot be
+// written is refused at start, before any terminal is announced.
+TEST(CamsimProgram, RefusesSurprisingNumbersAndUnwritableSaveFilesAtStart) {
+    const std::pair<std::vector<std::string>, int> refused[] = {
+        {{"--pictures0", "0x10"}, 2},
+        {{"--refuse", "0x7F"}, 2},
+        {{"--clock", " 5"}, 2},
+        {{"--firmware-version", "1.100"}, 2},
+        {{"--save-image", "/nonexistent-tk358/image.bin"}, 1},
+        {{"--save-banks", ::testing::TempDir()}, 1},
+    };
+    for (const auto& [args, status] : refused) {
+        Camsim camsim(args);
+        EXPECT_EQ(camsim.ReadAnnouncement(), "") << args[0] << " " << args[1];
+        EXPECT_EQ(camsim.Stop(), status) << args[0] << " " << args[1];
+    }
+}
+
 }  // namespace

@@ -10,6 +10,8 @@
 #endif
 
 int main(int argc, char** argv) {
+    // Closed pipes, hang-ups and stop signals are answered the same way by both front ends.
+    const CRunSignals signals;
     const CommandLine command = ParseCommandLine(argc, argv, std::cout, std::cerr);
     switch (command.action) {
         case CommandLine::Action::Exit:
