@@ -119,7 +119,8 @@ TEST_F(ConsoleUi, PromptLineShowsACameraIdThatIsNoUtf8) {
     updater.m_cameraInfoValid = 1;
     updater.m_cameraVersionMajor = 1;
     updater.ShowPrompt(PromptCameraInfo);
-    EXPECT_EQ(out.str(), "Camera ID: K\xC3\xB6nig \xC2\x81     Firmware Version: 1.0\n");
+    // Every byte is a character; the one that decodes to a control is shown as an escape.
+    EXPECT_EQ(out.str(), "Camera ID: K\xC3\xB6nig \\u0081     Firmware Version: 1.0\n");
 }
 
 TEST_F(ConsoleUi, PortDialogAsksAgainUntilAValidAnswerAndSetsTheSearchPrompt) {
