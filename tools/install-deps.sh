@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
     g++ make cmake ninja-build pkg-config
-    libcli11-dev
+    libcli11-dev libudev-dev
+    umockdev libumockdev-dev
     libgtest-dev libgmock-dev
     libwxgtk3.2-dev
     xvfb xauth xdotool x11-utils x11-apps

@@ -67,8 +67,9 @@ CFirmwareUpdater::Outcome CFirmwareUpdater::RunUpdate() {
                   &alreadyInDownloadMode);
     m_ui.EndWaitCursor();
     if (link->GetResult() != 0) {
+        const std::string reasons = PortsTriedReport(link->PortsTried(), m_portMap);
         ReleaseLink(link);
-        m_ui.ShowMessage(notFoundText);
+        m_ui.ShowMessage(notFoundText, reasons);
         return Outcome::Failed;
     }
 
@@ -147,8 +148,9 @@ CFirmwareUpdater::Outcome CFirmwareUpdater::RunUpdate() {
 
         if (result != 0) {
             image = FirmwareImage{};
+            const std::string reasons = PortFailureReport(link->PortsTried(), m_portMap);
             ReleaseLink(link);
-            m_ui.ShowMessage(failedText);
+            m_ui.ShowMessage(failedText, reasons);
             return Outcome::Failed;
         }
         m_ui.RunTextDialog(

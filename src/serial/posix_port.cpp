@@ -1,7 +1,9 @@
 // POSIX serial devices (real ports, USB adapters and pseudo-terminals) behind the port seam.
 //
-// The device is opened non-blocking and exclusively (TIOCEXCL against other openers, an flock
-// against other instances of this tool), then put into a raw binary mode. Input that the kernel
+// A device must be a terminal: what is not one is refused before it is opened. It is opened
+// non-blocking and exclusively (an flock against other instances of this tool, TIOCEXCL against
+// other openers; a device another program holds exclusively is refused), then put into a raw
+// binary mode. Every failure keeps the system's reason. Input that the kernel
 // already holds is moved into a buffer of this driver whenever the caller waits for more, so that
 // the wait can block in poll() until a new byte arrives; queue counts include that buffer.
 //
@@ -11,6 +13,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,7 +22,9 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 
+#include "serial/posix_checks.hpp"
 #include "serial/serial.hpp"
 #include "serial/tty_settings.hpp"
 
@@ -54,6 +59,10 @@ class PosixPortDriver final : public IPortDriver {
     PosixPortDriver(const PosixPortDriver&) = delete;
     PosixPortDriver& operator=(const PosixPortDriver&) = delete;
 
+    PortFailure LastFailure() const override {
+        return m_lastError != 0 ? posix::RunFailure(m_lastError) : PortFailure{};
+    }
+
     // The kernel's queues have fixed sizes.
     bool SetupQueues(uint32_t, uint32_t) override { return !m_failed; }
 
@@ -61,7 +70,7 @@ class PosixPortDriver final : public IPortDriver {
         int in = 0;
         int out = 0;
         if (m_failed || ioctl(m_fd, FIONREAD, &in) != 0 || ioctl(m_fd, TIOCOUTQ, &out) != 0) {
-            return false;
+            return Failed();
         }
         if (counts != nullptr) {
             counts->inQueue = static_cast<uint32_t>(m_input.size() + static_cast<size_t>(in));
@@ -74,17 +83,17 @@ class PosixPortDriver final : public IPortDriver {
         if (input) {
             m_input.clear();
         }
-        return !m_failed && tty::Flush(m_fd, input, output);
+        return (!m_failed && tty::Flush(m_fd, input, output)) || Failed();
     }
 
     bool SetBreak(bool on) override {
-        return !m_failed && ioctl(m_fd, on ? TIOCSBRK : TIOCCBRK) == 0;
+        return (!m_failed && ioctl(m_fd, on ? TIOCSBRK : TIOCCBRK) == 0) || Failed();
     }
 
     bool GetSettings(LineSettings* settings) override {
         LineSettings read = m_kept;
         if (m_failed || !tty::ReadLineSettings(m_fd, &read)) {
-            return false;
+            return Failed();
         }
         *settings = read;
         m_baudRate = read.baudRate;
@@ -93,7 +102,7 @@ class PosixPortDriver final : public IPortDriver {
 
     bool SetSettings(const LineSettings& settings) override {
         if (m_failed || !tty::WriteLineSettings(m_fd, settings)) {
-            return false;
+            return Failed();
         }
         // What termios has no place for is kept here and reported back.
         m_kept.binary = settings.binary;
@@ -121,7 +130,7 @@ class PosixPortDriver final : public IPortDriver {
                 continue;
             }
             if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                return false;
+                return Failed();
             }
             const int remaining = RemainingMs(clock, giveUpAt);
             if (remaining == 0 || !PollFor(POLLOUT, remaining)) {
@@ -161,7 +170,7 @@ class PosixPortDriver final : public IPortDriver {
             if (got > 0) {
                 done += static_cast<uint32_t>(got);
             } else if (!(got < 0 && errno == EINTR)) {
-                return false;  // fewer bytes than were queued
+                return Failed();  // fewer bytes than were queued
             }
         }
         return true;
@@ -176,6 +185,7 @@ class PosixPortDriver final : public IPortDriver {
         if (what == WaitFor::OutputDrained) {
             int out = 0;
             if (ioctl(m_fd, TIOCOUTQ, &out) != 0) {
+                Failed();
                 m_failed = true;
                 return;
             }
@@ -198,6 +208,15 @@ class PosixPortDriver final : public IPortDriver {
     }
 
   private:
+    // Keeps errno as the reason for the failure being reported (the first reason once the port
+    // has failed for good); returns false.
+    bool Failed() {
+        if (!m_failed || m_lastError == 0) {
+            m_lastError = errno;
+        }
+        return false;
+    }
+
     // Waits for `events`; false on time-out or when the device has gone (then the port fails).
     bool PollFor(short events, int timeoutMs) {
         pollfd p{m_fd, events, 0};
@@ -206,6 +225,7 @@ class PosixPortDriver final : public IPortDriver {
             ready = poll(&p, 1, timeoutMs);
         } while (ready < 0 && errno == EINTR);
         if (ready < 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            m_lastError = ready < 0 ? errno : EIO;  // a hang-up: the device has gone
             m_failed = true;
             return false;
         }
@@ -231,41 +251,70 @@ class PosixPortDriver final : public IPortDriver {
 
     int m_fd;
     bool m_failed = false;  // the device went away or failed; every operation fails from now
+    int m_lastError = 0;    // errno of the latest failure, 0 while none
     uint32_t m_baudRate = 9600;
     LineSettings m_kept;
     std::deque<uint8_t> m_input;
 };
 
-class PosixPorts final : public IPortSystem {
-  public:
-    std::unique_ptr<IPortDriver> Open(const std::string& name) override {
-        if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '4') {
-            return nullptr;
-        }
-        const std::string path = PosixDeviceForPort(name[3] - '0');
-        if (path.empty()) {
-            return nullptr;
-        }
-        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            return nullptr;
-        }
-        // The driver owns the descriptor from here: its destructor closes it on every failure.
-        auto driver = std::make_unique<PosixPortDriver>(fd);
-        if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 || !tty::MakeRaw(fd)) {
-            return nullptr;
-        }
-        LineSettings settings;
-        if (!driver->GetSettings(&settings)) {
-            return nullptr;
-        }
-        return driver;
-    }
-};
-
 }  // namespace
 
-IPortSystem& PosixPortSystem() {
-    static PosixPorts ports;
-    return ports;
+std::unique_ptr<IPortDriver> CPosixPortSystem::Open(const std::string& name, PortFailure* failure) {
+    PortFailure ignored;
+    PortFailure& why = failure != nullptr ? *failure : ignored;
+    why = PortFailure{PortProblem::NoDevice, 0, "no device stands for " + name, {}};
+    if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '4') {
+        return nullptr;
+    }
+    const std::string& path = m_map.com[static_cast<size_t>(name[3] - '1')].device;
+    if (path.empty()) {
+        return nullptr;
+    }
+    why = posix::CheckTerminalPath(path);
+    if (why.problem != PortProblem::None) {
+        return nullptr;
+    }
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        why = posix::OpenFailure(errno, path);
+        return nullptr;
+    }
+    // Until this opening holds the device, closing must leave another holder's claims alone.
+    auto refuse = [&](PortFailure reason) -> std::unique_ptr<IPortDriver> {
+        struct stat info {};
+        if (reason.problem == PortProblem::InUse && fstat(fd, &info) == 0) {
+            reason.detail = posix::HoldersOf(info.st_rdev);
+        }
+        close(fd);
+        why = std::move(reason);
+        return nullptr;
+    };
+    if (isatty(fd) == 0) {
+        return refuse(posix::OpenFailure(ENOTTY, path));
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return refuse(posix::OpenFailure(errno, path));
+    }
+    int exclusive = 0;
+    if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        return refuse(posix::OpenFailure(EBUSY, path));  // held exclusively by another program
+    }
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        return refuse(posix::OpenFailure(errno, path));
+    }
+    // The driver owns the descriptor from here: its destructor closes it on every failure.
+    auto driver = std::make_unique<PosixPortDriver>(fd);
+    LineSettings settings;
+    if (!tty::MakeRaw(fd)) {
+        why = posix::OpenFailure(errno, path);
+        why.problem = PortProblem::SetupFailed;
+        return nullptr;
+    }
+    if (!driver->GetSettings(&settings)) {
+        why = driver->LastFailure();
+        why.problem = PortProblem::SetupFailed;
+        return nullptr;
+    }
+    why = PortFailure{};
+    return driver;
 }

@@ -1,13 +1,18 @@
-// The POSIX driver on a real pseudo-terminal pair, and the COMn device mapping. The tool's side
-// is the terminal's slave end, reached as COM1 through TK358FW_COM1.
+// The POSIX driver on a real pseudo-terminal pair, and the reasons for refused devices. The
+// tool's side is the terminal's slave end, mapped to COM1.
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "line_fixture.hpp"
@@ -15,31 +20,12 @@
 namespace serial_test {
 namespace {
 
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = getenv(name)) {
-            m_old = old;
-            m_had = true;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_had) {
-            setenv(m_name, m_old.c_str(), 1);
-        } else {
-            unsetenv(m_name);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* m_name;
-    std::string m_old;
-    bool m_had = false;
-};
+// A port system whose COMn is `device`.
+CPosixPortSystem PortsWith(int portNumber, const std::string& device) {
+    PortMap map;
+    map.com[static_cast<size_t>(portNumber - 1)].device = device;
+    return CPosixPortSystem(std::move(map));
+}
 
 class PseudoTerminalTest : public ::testing::Test {
   protected:
@@ -49,12 +35,13 @@ class PseudoTerminalTest : public ::testing::Test {
         ASSERT_EQ(grantpt(m_master), 0);
         ASSERT_EQ(unlockpt(m_master), 0);
         m_slavePath = ptsname(m_master);
-        m_env = std::make_unique<ScopedEnv>("TK358FW_COM1", m_slavePath);
+        m_ports = std::make_unique<CPosixPortSystem>(PortsWith(1, m_slavePath));
+        port = std::make_unique<TestPort>(*m_ports);
     }
 
     void TearDown() override {
-        if (port.IsPortOpen()) {
-            port.ClosePort();
+        if (port->IsPortOpen()) {
+            port->ClosePort();
         }
         CloseMaster();
     }
@@ -92,113 +79,157 @@ class PseudoTerminalTest : public ::testing::Test {
     uint32_t AwaitQueued(uint32_t n) {
         const uint32_t giveUp = NowMs() + 5000;
         uint32_t count = 0;
-        while (port.QueuedInput(&count) == kStatusOk && count < n &&
+        while (port->QueuedInput(&count) == kStatusOk && count < n &&
                !TimeReached(NowMs(), giveUp)) {
-            port.WaitInput(giveUp);
+            port->WaitInput(giveUp);
         }
         return count;
     }
 
     int m_master = -1;
     std::string m_slavePath;
-    std::unique_ptr<ScopedEnv> m_env;
-    TestPort port{PosixPortSystem()};
+    std::unique_ptr<CPosixPortSystem> m_ports;
+    std::unique_ptr<TestPort> port;
 };
 
 TEST_F(PseudoTerminalTest, WritesReadsCountsPurgesAndSetsEveryRate) {
-    ASSERT_EQ(PosixDeviceForPort(1), m_slavePath);
-    ASSERT_EQ(port.OpenPort(1), kStatusOk);
+    ASSERT_EQ(port->OpenPort(1), kStatusOk);
 
     // Binary-clean both ways: every byte value, flow-control and line-end bytes included.
     std::vector<uint8_t> all(256);
     for (int i = 0; i < 256; ++i) {
         all[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
     }
-    std::copy(all.begin(), all.end(), port.m_sendBuf);
-    port.m_sendLen = 256;
-    ASSERT_EQ(port.WritePort(200), kStatusOk);
+    std::copy(all.begin(), all.end(), port->m_sendBuf);
+    port->m_sendLen = 256;
+    ASSERT_EQ(port->WritePort(200), kStatusOk);
     EXPECT_EQ(MasterRead(256), all);
 
     MasterWrite(all);
-    port.m_recvLen = 256;
-    ASSERT_EQ(port.ReadPort(2000), kStatusOk);
-    EXPECT_EQ(std::vector<uint8_t>(port.m_recvBuf, port.m_recvBuf + 256), all);
+    port->m_recvLen = 256;
+    ASSERT_EQ(port->ReadPort(2000), kStatusOk);
+    EXPECT_EQ(std::vector<uint8_t>(port->m_recvBuf, port->m_recvBuf + 256), all);
 
     // Nine of twelve read, three left; a purge empties the queue.
     MasterWrite({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     EXPECT_EQ(AwaitQueued(12), 12u);
-    port.m_recvLen = 9;
-    ASSERT_EQ(port.ReadPort(0), kStatusOk);
-    EXPECT_EQ(port.m_recvBuf[8], 9);
+    port->m_recvLen = 9;
+    ASSERT_EQ(port->ReadPort(0), kStatusOk);
+    EXPECT_EQ(port->m_recvBuf[8], 9);
     uint32_t left = 0;
-    ASSERT_EQ(port.QueuedInput(&left), kStatusOk);
+    ASSERT_EQ(port->QueuedInput(&left), kStatusOk);
     EXPECT_EQ(left, 3u);
-    port.PurgePort(1);
-    ASSERT_EQ(port.QueuedInput(&left), kStatusOk);
+    port->PurgePort(1);
+    ASSERT_EQ(port->QueuedInput(&left), kStatusOk);
     EXPECT_EQ(left, 0u);
 
     // A read that times out with bytes pending reports and discards them.
     MasterWrite({0x77, 0x78});
     EXPECT_EQ(AwaitQueued(2), 2u);
-    port.m_recvLen = 5;
-    EXPECT_EQ(port.ReadPort(0), kStatusTimeout);
-    EXPECT_EQ(port.m_recvLen, 2);
-    ASSERT_EQ(port.QueuedInput(&left), kStatusOk);
+    port->m_recvLen = 5;
+    EXPECT_EQ(port->ReadPort(0), kStatusTimeout);
+    EXPECT_EQ(port->m_recvLen, 2);
+    ASSERT_EQ(port->QueuedInput(&left), kStatusOk);
     EXPECT_EQ(left, 0u);
 
     const std::pair<int, uint32_t> table[] = {{96, 9600},   {192, 19200},   {384, 38400},
                                               {576, 56000}, {1152, 115200}, {2304, 1200}};
     for (auto [code, baud] : table) {
-        ASSERT_EQ(port.SetPortSpeed(code), kStatusOk) << code;
+        ASSERT_EQ(port->SetPortSpeed(code), kStatusOk) << code;
         LineSettings settings;
-        ASSERT_TRUE(port.m_hPort->GetSettings(&settings));
+        ASSERT_TRUE(port->m_hPort->GetSettings(&settings));
         EXPECT_EQ(settings.baudRate, baud);
         EXPECT_EQ(settings.byteSize, 8);
         EXPECT_EQ(settings.parity, 0);
         EXPECT_EQ(settings.stopBits, 0);
     }
-    EXPECT_EQ(port.SetPortSpeed(100), kStatusBadArgument);
+    EXPECT_EQ(port->SetPortSpeed(100), kStatusBadArgument);
 
     // A pseudo-terminal accepts the break requests.
-    EXPECT_TRUE(port.m_hPort->SetBreak(true));
-    EXPECT_TRUE(port.m_hPort->SetBreak(false));
+    EXPECT_TRUE(port->m_hPort->SetBreak(true));
+    EXPECT_TRUE(port->m_hPort->SetBreak(false));
 }
 
-TEST_F(PseudoTerminalTest, ThePortIsExclusiveAndFreeAgainAfterClosing) {
-    ASSERT_EQ(port.OpenPort(1), kStatusOk);
-    TestPort second(PosixPortSystem());
-    EXPECT_EQ(second.OpenPort(1), kStatusPortFailed);
-    port.ClosePort();
-    EXPECT_EQ(second.OpenPort(1), kStatusOk);
-    second.ClosePort();
+// Another instance of the tool (a child process) holds the port: the opening is refused as busy
+// and names that process; once the other lets go, the port opens.
+TEST_F(PseudoTerminalTest, APortHeldByAnotherProcessIsBusyAndNamesIt) {
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(ready[0]);
+        close(release[1]);  // so that the parent's close ends the wait below
+        std::unique_ptr<IPortDriver> held = m_ports->Open("COM1", nullptr);
+        const char opened = held != nullptr ? 'y' : 'n';
+        char done = 0;
+        if (write(ready[1], &opened, 1) == 1 && read(release[0], &done, 1) >= 0) {
+            held.reset();
+        }
+        _exit(0);
+    }
+    close(ready[1]);
+    close(release[0]);
+    char opened = 0;
+    ASSERT_EQ(read(ready[0], &opened, 1), 1);
+    ASSERT_EQ(opened, 'y');
+
+    EXPECT_EQ(port->OpenPort(1), kStatusPortFailed);
+    const std::vector<PortAttempt> tried = port->PortsTried();
+    ASSERT_EQ(tried.size(), 1u);
+    EXPECT_EQ(tried[0].failure.problem, PortProblem::InUse);
+    EXPECT_NE(tried[0].failure.detail.find("process " + std::to_string(child)), std::string::npos)
+        << tried[0].failure.detail;
+
+    close(release[1]);
+    close(ready[0]);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    EXPECT_EQ(port->OpenPort(1), kStatusOk);
 }
 
-TEST_F(PseudoTerminalTest, AVanishedDeviceFailsWithStatus8InsteadOfHanging) {
-    ASSERT_EQ(port.OpenPort(1), kStatusOk);
+TEST_F(PseudoTerminalTest, AVanishedDeviceFailsWithStatus8AndTheReasonIsKept) {
+    ASSERT_EQ(port->OpenPort(1), kStatusOk);
     CloseMaster();
-    port.m_recvLen = 4;
-    uint32_t status = port.ReadPort(60'000);
+    port->m_recvLen = 4;
+    uint32_t status = port->ReadPort(60'000);
     if (status == kStatusTimeout) {
-        status = port.ReadPort(60'000);  // the hang-up shows at the latest on the next wait
+        status = port->ReadPort(60'000);  // the hang-up shows at the latest on the next wait
     }
     EXPECT_EQ(status, kStatusPortFailed);
+    port->ClosePort();
+    EXPECT_EQ(port->PortsTried().back().failure.problem, PortProblem::DeviceGone);
 }
 
-TEST(PosixPortNamesTest, EnvironmentNamesTheDeviceAndBadNamesAreAbsent) {
-    ScopedEnv com3("TK358FW_COM3", "/dev/does-not-exist-tk358");
-    EXPECT_EQ(PosixDeviceForPort(3), "/dev/does-not-exist-tk358");
-    EXPECT_EQ(PosixDeviceForPort(0), "");
-    EXPECT_EQ(PosixDeviceForPort(5), "");
-
+// What is no terminal is refused with that reason, before anything is written to it.
+TEST(PosixPortReasons, WhatIsNoTerminalIsRefusedUntouched) {
     sim::VirtualClock clock;  // the opening's settling delay would otherwise be real time
     ScopedClock useClock(clock);
-    TestPort port(PosixPortSystem());
-    EXPECT_EQ(port.OpenPort(3), kStatusPortFailed);
-    {
-        ScopedEnv notATerminal("TK358FW_COM3", "/dev/null");
-        EXPECT_EQ(port.OpenPort(3), kStatusPortFailed);
+    char pattern[] = "/tmp/tk358fw-port-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    const std::string file = dir + "/file";
+    std::ofstream(file) << "kept";
+    const struct {
+        std::string device;
+        PortProblem problem;
+    } cases[] = {{file, PortProblem::NotATerminal},
+                 {dir, PortProblem::NotATerminal},
+                 {"/dev/null", PortProblem::NotATerminal},
+                 {dir + "/missing", PortProblem::NoDevice},
+                 {"", PortProblem::NoDevice}};
+    for (const auto& c : cases) {
+        CPosixPortSystem ports = PortsWith(3, c.device);
+        TestPort port(ports);
+        EXPECT_EQ(port.OpenPort(3), kStatusPortFailed) << c.device;
+        ASSERT_EQ(port.PortsTried().size(), 1u);
+        EXPECT_EQ(port.PortsTried()[0].failure.problem, c.problem) << c.device;
+        EXPECT_FALSE(port.PortsTried()[0].failure.text.empty()) << c.device;
     }
-    EXPECT_FALSE(port.IsPortOpen());
+    std::string content;
+    std::getline(std::ifstream(file), content);
+    EXPECT_EQ(content, "kept");
+    std::filesystem::remove_all(dir);
 }
 
 TEST(VirtualTimeoutTest, ATwoSecondTimeoutCompletesWithoutRealWaiting) {
