@@ -19,11 +19,21 @@
 
 namespace {
 
-// The path with symbolic links resolved (/dev/serial/by-id/... -> /dev/ttyUSB0), or as given.
+// The path with its symbolic links followed (/dev/serial/by-id/... -> /dev/ttyUSB0), or as
+// given when it is none.
 std::string Resolved(const std::string& path) {
+    constexpr int kMostLinks = 8;
+    std::filesystem::path current = path;
     std::error_code error;
-    const std::filesystem::path real = std::filesystem::canonical(path, error);
-    return error ? path : real.string();
+    for (int hop = 0; hop < kMostLinks && std::filesystem::is_symlink(current, error); ++hop) {
+        const std::filesystem::path target = std::filesystem::read_symlink(current, error);
+        if (error) {
+            break;
+        }
+        current =
+            target.is_absolute() ? target : (current.parent_path() / target).lexically_normal();
+    }
+    return current.string();
 }
 
 // A named device: the description of the device found under that name, else what a look at

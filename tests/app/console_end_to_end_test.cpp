@@ -152,6 +152,12 @@ TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {
     ASSERT_TRUE(update.ReadUntil("", std::chrono::seconds(240))) << update.Output();
     EXPECT_EQ(update.Wait(), 0) << update.Output();
     const std::string& shown = update.Output();
+    // The mapping beside the port question, as the environment set it.
+    const std::string device = announced.substr(announced.find('=') + 1);
+    EXPECT_NE(shown.find("COM1  " + device), std::string::npos) << shown;
+    EXPECT_NE(shown.find("COM2  /nonexistent/com2  no such device  (from TK358FW_COM2)\n"),
+              std::string::npos)
+        << shown;
     EXPECT_NE(shown.find("Searching for Orvia Lumen Precision TK358 zoom camera ...\n"),
               std::string::npos);
     EXPECT_NE(shown.find("Camera ID: "), std::string::npos) << shown;
