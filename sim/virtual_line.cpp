@@ -389,28 +389,32 @@ void VirtualPortSystem::RefuseOpen(int portNumber, PortFailure failure) {
 
 std::unique_ptr<IPortDriver> VirtualPortSystem::Open(const std::string& name,
                                                      PortFailure* failure) {
-    PortFailure ignored;
-    PortFailure& why = failure != nullptr ? *failure : ignored;
-    why = PortFailure{PortProblem::NoDevice, 0, "no device stands for " + name, {}};
-    if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '4') {
+    const auto refuse = [failure](PortFailure why) -> std::unique_ptr<IPortDriver> {
+        if (failure != nullptr) {
+            *failure = std::move(why);
+        }
         return nullptr;
+    };
+    const PortFailure absent{PortProblem::NoDevice, 0, "no device stands for " + name, {}};
+    if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '4') {
+        return refuse(absent);
     }
     const int portNumber = name[3] - '0';
     VirtualLine* line = m_lines[portNumber];
     if (m_refusals[portNumber].problem != PortProblem::None) {
-        why = m_refusals[portNumber];
-        return nullptr;
+        return refuse(m_refusals[portNumber]);
     }
     if (line == nullptr) {
-        return nullptr;
+        return refuse(absent);
     }
     std::unique_ptr<IPortDriver> driver = line->OpenHostEnd();
     if (driver == nullptr) {
-        why = PortFailure{PortProblem::InUse, 0, "the virtual line is open already", {}};
-        return nullptr;
+        return refuse(PortFailure{PortProblem::InUse, 0, "the virtual line is open already", {}});
     }
     ++m_opens[portNumber];
-    why = PortFailure{};
+    if (failure != nullptr) {
+        *failure = PortFailure{};
+    }
     return driver;
 }
 

@@ -6,6 +6,7 @@
 // TK358FW_COM1=/dev/ttyUSB0), else the n-th device found: USB serial adapters /dev/ttyUSB<k>,
 // then /dev/ttyACM<k>, then on-board ports /dev/ttyS<k> with a UART behind them, each family in
 // numeric order of k. The system console is never among the devices found.
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -42,11 +43,12 @@ PortInfo Named(const std::string& device, const std::string& namedBy,
                const std::vector<PortInfo>& found) {
     PortInfo info{device, {}, namedBy};
     const std::string real = Resolved(device);
-    for (const PortInfo& candidate : found) {
-        if (candidate.device == real) {
-            info.description = candidate.description;
-            return info;
-        }
+    const auto same = std::find_if(found.begin(), found.end(), [&real](const PortInfo& candidate) {
+        return candidate.device == real;
+    });
+    if (same != found.end()) {
+        info.description = same->description;
+        return info;
     }
     const PortFailure check = posix::CheckTerminalPath(device);
     if (check.problem == PortProblem::NoDevice) {

@@ -257,50 +257,44 @@ class PosixPortDriver final : public IPortDriver {
     std::deque<uint8_t> m_input;
 };
 
-}  // namespace
+// Names the programs holding the device when `failure` says it is in use.
+PortFailure WithHolders(PortFailure failure, const std::string& path) {
+    struct stat info {};
+    if (failure.problem == PortProblem::InUse && stat(path.c_str(), &info) == 0) {
+        failure.detail = posix::HoldersOf(info.st_rdev);
+    }
+    return failure;
+}
 
-std::unique_ptr<IPortDriver> CPosixPortSystem::Open(const std::string& name, PortFailure* failure) {
-    PortFailure ignored;
-    PortFailure& why = failure != nullptr ? *failure : ignored;
-    why = PortFailure{PortProblem::NoDevice, 0, "no device stands for " + name, {}};
-    if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '4') {
-        return nullptr;
-    }
-    const std::string& path = m_map.com[static_cast<size_t>(name[3] - '1')].device;
-    if (path.empty()) {
-        return nullptr;
-    }
+// Opens the terminal at `path` exclusively and makes it raw; null with the reason in `why`.
+std::unique_ptr<IPortDriver> OpenTerminal(const std::string& path, PortFailure& why) {
     why = posix::CheckTerminalPath(path);
     if (why.problem != PortProblem::None) {
         return nullptr;
     }
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        why = posix::OpenFailure(errno, path);
+        why = WithHolders(posix::OpenFailure(errno, path), path);
         return nullptr;
     }
     // Until this opening holds the device, closing must leave another holder's claims alone.
-    auto refuse = [&](PortFailure reason) -> std::unique_ptr<IPortDriver> {
-        struct stat info {};
-        if (reason.problem == PortProblem::InUse && fstat(fd, &info) == 0) {
-            reason.detail = posix::HoldersOf(info.st_rdev);
-        }
+    const auto refuse = [&](int error) -> std::unique_ptr<IPortDriver> {
         close(fd);
-        why = std::move(reason);
+        why = WithHolders(posix::OpenFailure(error, path), path);
         return nullptr;
     };
     if (isatty(fd) == 0) {
-        return refuse(posix::OpenFailure(ENOTTY, path));
+        return refuse(ENOTTY);
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        return refuse(posix::OpenFailure(errno, path));
+        return refuse(errno);
     }
     int exclusive = 0;
     if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
-        return refuse(posix::OpenFailure(EBUSY, path));  // held exclusively by another program
+        return refuse(EBUSY);  // held exclusively by another program
     }
     if (ioctl(fd, TIOCEXCL) != 0) {
-        return refuse(posix::OpenFailure(errno, path));
+        return refuse(errno);
     }
     // The driver owns the descriptor from here: its destructor closes it on every failure.
     auto driver = std::make_unique<PosixPortDriver>(fd);
@@ -315,6 +309,22 @@ std::unique_ptr<IPortDriver> CPosixPortSystem::Open(const std::string& name, Por
         why.problem = PortProblem::SetupFailed;
         return nullptr;
     }
-    why = PortFailure{};
     return driver;
+}
+
+}  // namespace
+
+std::unique_ptr<IPortDriver> CPosixPortSystem::Open(const std::string& name, PortFailure* failure) {
+    PortFailure why{PortProblem::NoDevice, 0, "no device stands for " + name, {}};
+    std::unique_ptr<IPortDriver> port;
+    if (name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' && name[3] <= '4') {
+        const std::string& path = m_map.com[static_cast<size_t>(name[3] - '1')].device;
+        if (!path.empty()) {
+            port = OpenTerminal(path, why);
+        }
+    }
+    if (failure != nullptr) {
+        *failure = port != nullptr ? PortFailure{} : std::move(why);
+    }
+    return port;
 }

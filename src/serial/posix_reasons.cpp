@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -34,12 +35,9 @@ std::string MissingGroupOf(const std::string& path) {
     }
     const int count = getgroups(0, nullptr);
     std::vector<gid_t> groups(static_cast<size_t>(count > 0 ? count : 0));
-    if (count > 0 && getgroups(count, groups.data()) == count) {
-        for (const gid_t group : groups) {
-            if (group == info.st_gid) {
-                return {};
-            }
-        }
+    if (count > 0 && getgroups(count, groups.data()) == count &&
+        std::find(groups.begin(), groups.end(), info.st_gid) != groups.end()) {
+        return {};
     }
     std::vector<char> buffer(4096);
     group entry{};
