@@ -27,21 +27,23 @@ CPosixPortSystem PortsWith(int portNumber, const std::string& device) {
     return CPosixPortSystem(std::move(map));
 }
 
+// A pseudo-terminal's master end; the slave's path is empty when none could be had.
+int OpenMaster() {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master >= 0 && (grantpt(master) != 0 || unlockpt(master) != 0)) {
+        close(master);
+        return -1;
+    }
+    return master;
+}
+
 class PseudoTerminalTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        ASSERT_GE(m_master, 0);
-        ASSERT_EQ(grantpt(m_master), 0);
-        ASSERT_EQ(unlockpt(m_master), 0);
-        m_slavePath = ptsname(m_master);
-        m_ports = std::make_unique<CPosixPortSystem>(PortsWith(1, m_slavePath));
-        port = std::make_unique<TestPort>(*m_ports);
-    }
+    void SetUp() override { ASSERT_FALSE(m_slavePath.empty()); }
 
     void TearDown() override {
-        if (port->IsPortOpen()) {
-            port->ClosePort();
+        if (port.IsPortOpen()) {
+            port.ClosePort();
         }
         CloseMaster();
     }
@@ -79,75 +81,75 @@ class PseudoTerminalTest : public ::testing::Test {
     uint32_t AwaitQueued(uint32_t n) {
         const uint32_t giveUp = NowMs() + 5000;
         uint32_t count = 0;
-        while (port->QueuedInput(&count) == kStatusOk && count < n &&
+        while (port.QueuedInput(&count) == kStatusOk && count < n &&
                !TimeReached(NowMs(), giveUp)) {
-            port->WaitInput(giveUp);
+            port.WaitInput(giveUp);
         }
         return count;
     }
 
-    int m_master = -1;
-    std::string m_slavePath;
-    std::unique_ptr<CPosixPortSystem> m_ports;
-    std::unique_ptr<TestPort> port;
+    int m_master = OpenMaster();
+    std::string m_slavePath = m_master >= 0 ? ptsname(m_master) : "";
+    CPosixPortSystem m_ports = PortsWith(1, m_slavePath);
+    TestPort port{m_ports};
 };
 
 TEST_F(PseudoTerminalTest, WritesReadsCountsPurgesAndSetsEveryRate) {
-    ASSERT_EQ(port->OpenPort(1), kStatusOk);
+    ASSERT_EQ(port.OpenPort(1), kStatusOk);
 
     // Binary-clean both ways: every byte value, flow-control and line-end bytes included.
     std::vector<uint8_t> all(256);
     for (int i = 0; i < 256; ++i) {
         all[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
     }
-    std::copy(all.begin(), all.end(), port->m_sendBuf);
-    port->m_sendLen = 256;
-    ASSERT_EQ(port->WritePort(200), kStatusOk);
+    std::copy(all.begin(), all.end(), port.m_sendBuf);
+    port.m_sendLen = 256;
+    ASSERT_EQ(port.WritePort(200), kStatusOk);
     EXPECT_EQ(MasterRead(256), all);
 
     MasterWrite(all);
-    port->m_recvLen = 256;
-    ASSERT_EQ(port->ReadPort(2000), kStatusOk);
-    EXPECT_EQ(std::vector<uint8_t>(port->m_recvBuf, port->m_recvBuf + 256), all);
+    port.m_recvLen = 256;
+    ASSERT_EQ(port.ReadPort(2000), kStatusOk);
+    EXPECT_EQ(std::vector<uint8_t>(port.m_recvBuf, port.m_recvBuf + 256), all);
 
     // Nine of twelve read, three left; a purge empties the queue.
     MasterWrite({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
     EXPECT_EQ(AwaitQueued(12), 12u);
-    port->m_recvLen = 9;
-    ASSERT_EQ(port->ReadPort(0), kStatusOk);
-    EXPECT_EQ(port->m_recvBuf[8], 9);
+    port.m_recvLen = 9;
+    ASSERT_EQ(port.ReadPort(0), kStatusOk);
+    EXPECT_EQ(port.m_recvBuf[8], 9);
     uint32_t left = 0;
-    ASSERT_EQ(port->QueuedInput(&left), kStatusOk);
+    ASSERT_EQ(port.QueuedInput(&left), kStatusOk);
     EXPECT_EQ(left, 3u);
-    port->PurgePort(1);
-    ASSERT_EQ(port->QueuedInput(&left), kStatusOk);
+    port.PurgePort(1);
+    ASSERT_EQ(port.QueuedInput(&left), kStatusOk);
     EXPECT_EQ(left, 0u);
 
     // A read that times out with bytes pending reports and discards them.
     MasterWrite({0x77, 0x78});
     EXPECT_EQ(AwaitQueued(2), 2u);
-    port->m_recvLen = 5;
-    EXPECT_EQ(port->ReadPort(0), kStatusTimeout);
-    EXPECT_EQ(port->m_recvLen, 2);
-    ASSERT_EQ(port->QueuedInput(&left), kStatusOk);
+    port.m_recvLen = 5;
+    EXPECT_EQ(port.ReadPort(0), kStatusTimeout);
+    EXPECT_EQ(port.m_recvLen, 2);
+    ASSERT_EQ(port.QueuedInput(&left), kStatusOk);
     EXPECT_EQ(left, 0u);
 
     const std::pair<int, uint32_t> table[] = {{96, 9600},   {192, 19200},   {384, 38400},
                                               {576, 56000}, {1152, 115200}, {2304, 1200}};
     for (auto [code, baud] : table) {
-        ASSERT_EQ(port->SetPortSpeed(code), kStatusOk) << code;
+        ASSERT_EQ(port.SetPortSpeed(code), kStatusOk) << code;
         LineSettings settings;
-        ASSERT_TRUE(port->m_hPort->GetSettings(&settings));
+        ASSERT_TRUE(port.m_hPort->GetSettings(&settings));
         EXPECT_EQ(settings.baudRate, baud);
         EXPECT_EQ(settings.byteSize, 8);
         EXPECT_EQ(settings.parity, 0);
         EXPECT_EQ(settings.stopBits, 0);
     }
-    EXPECT_EQ(port->SetPortSpeed(100), kStatusBadArgument);
+    EXPECT_EQ(port.SetPortSpeed(100), kStatusBadArgument);
 
     // A pseudo-terminal accepts the break requests.
-    EXPECT_TRUE(port->m_hPort->SetBreak(true));
-    EXPECT_TRUE(port->m_hPort->SetBreak(false));
+    EXPECT_TRUE(port.m_hPort->SetBreak(true));
+    EXPECT_TRUE(port.m_hPort->SetBreak(false));
 }
 
 // Another instance of the tool (a child process) holds the port: the opening is refused as busy
@@ -162,7 +164,7 @@ TEST_F(PseudoTerminalTest, APortHeldByAnotherProcessIsBusyAndNamesIt) {
     if (child == 0) {
         close(ready[0]);
         close(release[1]);  // so that the parent's close ends the wait below
-        std::unique_ptr<IPortDriver> held = m_ports->Open("COM1", nullptr);
+        std::unique_ptr<IPortDriver> held = m_ports.Open("COM1", nullptr);
         const char opened = held != nullptr ? 'y' : 'n';
         char done = 0;
         if (write(ready[1], &opened, 1) == 1 && read(release[0], &done, 1) >= 0) {
@@ -176,8 +178,8 @@ TEST_F(PseudoTerminalTest, APortHeldByAnotherProcessIsBusyAndNamesIt) {
     ASSERT_EQ(read(ready[0], &opened, 1), 1);
     ASSERT_EQ(opened, 'y');
 
-    EXPECT_EQ(port->OpenPort(1), kStatusPortFailed);
-    const std::vector<PortAttempt> tried = port->PortsTried();
+    EXPECT_EQ(port.OpenPort(1), kStatusPortFailed);
+    const std::vector<PortAttempt> tried = port.PortsTried();
     ASSERT_EQ(tried.size(), 1u);
     EXPECT_EQ(tried[0].failure.problem, PortProblem::InUse);
     EXPECT_NE(tried[0].failure.detail.find("process " + std::to_string(child)), std::string::npos)
@@ -186,20 +188,20 @@ TEST_F(PseudoTerminalTest, APortHeldByAnotherProcessIsBusyAndNamesIt) {
     close(release[1]);
     close(ready[0]);
     ASSERT_EQ(waitpid(child, nullptr, 0), child);
-    EXPECT_EQ(port->OpenPort(1), kStatusOk);
+    EXPECT_EQ(port.OpenPort(1), kStatusOk);
 }
 
 TEST_F(PseudoTerminalTest, AVanishedDeviceFailsWithStatus8AndTheReasonIsKept) {
-    ASSERT_EQ(port->OpenPort(1), kStatusOk);
+    ASSERT_EQ(port.OpenPort(1), kStatusOk);
     CloseMaster();
-    port->m_recvLen = 4;
-    uint32_t status = port->ReadPort(60'000);
+    port.m_recvLen = 4;
+    uint32_t status = port.ReadPort(60'000);
     if (status == kStatusTimeout) {
-        status = port->ReadPort(60'000);  // the hang-up shows at the latest on the next wait
+        status = port.ReadPort(60'000);  // the hang-up shows at the latest on the next wait
     }
     EXPECT_EQ(status, kStatusPortFailed);
-    port->ClosePort();
-    EXPECT_EQ(port->PortsTried().back().failure.problem, PortProblem::DeviceGone);
+    port.ClosePort();
+    EXPECT_EQ(port.PortsTried().back().failure.problem, PortProblem::DeviceGone);
 }
 
 // What is no terminal is refused with that reason, before anything is written to it.
