@@ -194,11 +194,13 @@ PtyRun RunOverPty(const std::vector<uint8_t>& image) {
         waitpid(child, nullptr, 0);
         return run;
     }
-    setenv("TK358FW_COM1", first.substr(prefix.size()).c_str(), 1);
+    PortMap map;
+    map.com[0].device = first.substr(prefix.size());
+    CPosixPortSystem ports(std::move(map));
 
     const double cpuStart = CpuSeconds();
     const auto start = Steady::now();
-    run.error = UpdateOnCom1(PosixPortSystem(), image);
+    run.error = UpdateOnCom1(ports, image);
     run.ok = run.error.empty();
     run.wallSeconds = Seconds(Steady::now() - start);
     run.cpuSeconds = CpuSeconds() - cpuStart;

@@ -7,7 +7,8 @@ set -euo pipefail
 
 packages=(
     g++ make cmake ninja-build pkg-config
-    libcli11-dev zlib1g-dev
+    libcli11-dev zlib1g-dev libudev-dev
+    umockdev libumockdev-dev
     libgtest-dev libgmock-dev
     libwxgtk3.2-dev libgtk-3-dev
     fonts-liberation2

@@ -99,7 +99,8 @@ class IUserInterface {
     // Dialogs 103, 104, 105 and 112 with their text; returns kDialogOk or kDialogQuit.
     virtual int RunTextDialog(DialogId dialog, const std::string& text) = 0;
     // Beep, then a message box with the title string, one OK button and the information icon.
-    virtual void ShowMessage(const std::string& text) = 0;
+    // `extendedText` (may be empty) goes under the text: what lies behind it, line by line.
+    virtual void ShowMessage(const std::string& text, const std::string& extendedText) = 0;
     // The open-file dialog: kChooseOk with the chosen (existing) file's path, kChooseCancelled,
     // or kChooseDialogFailed.
     virtual int16_t ChooseFile(const std::string& filter, const std::string& initialName,
@@ -192,6 +193,8 @@ class CFirmwareUpdater {
     int32_t OnDownloadProgress(uint32_t stage, int32_t value, int32_t, int32_t);
 
     IUserInterface& Ui() { return m_ui; }
+    // What COM1 to COM4 stand for during this run.
+    const PortMap& Ports() const { return m_portMap; }
 
     // Fields the windows read.
     std::unique_ptr<IProgressWindow> m_pProgressDialog;
@@ -209,6 +212,7 @@ class CFirmwareUpdater {
   private:
     IUserInterface& m_ui;
     IPortSystem& m_ports;
+    PortMap m_portMap;
 };
 
 // Text that comes from the camera (its ID, and the prompt line that shows it) as display text in
@@ -236,6 +240,25 @@ std::string InstalledRetryProcedure(const std::filesystem::path& program);
 
 // The process exit status for an outcome: 0 installed, 1 failed, 2 ended by choice.
 int ExitStatusFor(CFirmwareUpdater::Outcome outcome);
+
+// ---------------------------------------------------------------------------------------------
+// Ports in words: the port list and the reasons behind a camera that was not found.
+// ---------------------------------------------------------------------------------------------
+
+// "COM1  /dev/ttyUSB0  FTDI FT232R USB UART, serial A12345, USB 0403:6001", "COM3  no device";
+// a device named rather than found is marked "(from TK358FW_COM1)". Devices are padded to
+// `deviceWidth` characters.
+std::string PortLine(int portNumber, const PortInfo& info, size_t deviceWidth);
+// COM1 to COM4 as PortLine gives them, one per line.
+std::string PortLines(const PortMap& map);
+// The whole list: COM1 to COM4, the devices found beyond them with how to reach them, and the
+// devices never searched.
+void WritePortList(std::ostream& out, const PortMap& map);
+// One line per port tried with what came of it ("COM1 (/dev/ttyUSB0): permission denied"),
+// each followed by the fix for the common causes; empty when no port was tried.
+std::string PortsTriedReport(const std::vector<PortAttempt>& tried, const PortMap& map);
+// The same for the last port tried, only when it failed while open (the device went away).
+std::string PortFailureReport(const std::vector<PortAttempt>& tried, const PortMap& map);
 
 // ---------------------------------------------------------------------------------------------
 // The terminal front end.
@@ -272,7 +295,7 @@ class CConsoleUserInterface final : public IUserInterface, public IPromptBar {
     void RepaintView() override;
     int RunPortDialog(int16_t* port) override;
     int RunTextDialog(DialogId dialog, const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& extendedText) override;
     int16_t ChooseFile(const std::string& filter, const std::string& initialName,
                        std::string* path) override;
     void BeginWaitCursor() override;
@@ -305,7 +328,7 @@ struct UiEvent {
         RepaintView,
         PortDialog,  // result, value = port
         TextDialog,  // dialog, text, result
-        Message,     // text
+        Message,     // text, detail = extended text
         ChooseFile,  // text = filter, detail = initial name, result, detail2 = path
         WaitCursorOn,
         WaitCursorOff,
@@ -358,7 +381,7 @@ class CScriptedUserInterface final : public IUserInterface, public IPromptBar {
     void RepaintView() override;
     int RunPortDialog(int16_t* port) override;
     int RunTextDialog(DialogId dialog, const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& extendedText) override;
     int16_t ChooseFile(const std::string& filter, const std::string& initialName,
                        std::string* path) override;
     void BeginWaitCursor() override;

@@ -120,6 +120,9 @@ void CConsoleUserInterface::RepaintView() {}
 int CConsoleUserInterface::RunPortDialog(int16_t* port) {
     WriteTitle();
     m_out << "Connect Port: AUTO COM1 COM2 COM3 COM4\n";
+    if (m_updater != nullptr) {
+        m_out << PortLines(m_updater->Ports());
+    }
     for (;;) {
         std::string line;
         if (!Ask("Port (Enter: AUTO) or Quit: ", &line)) {
@@ -168,12 +171,15 @@ int CConsoleUserInterface::RunTextDialog(DialogId dialog, const std::string& tex
     }
 }
 
-void CConsoleUserInterface::ShowMessage(const std::string& text) {
+void CConsoleUserInterface::ShowMessage(const std::string& text, const std::string& extendedText) {
     if (m_terminal) {
         m_out << '\a';
     }
     WriteTitle();
     m_out << TerminalText(text) << '\n';
+    if (!extendedText.empty()) {
+        m_out << '\n' << extendedText;
+    }
     if (text == LoadString(kStrUpdateFailed) && !m_retryProcedure.empty()) {
         m_out << "The retry procedure: " << m_retryProcedure << '\n';
     }

@@ -75,8 +75,9 @@ CFirmwareUpdater::Outcome CFirmwareUpdater::RunUpdate() {
         }
     }
     if (link->GetResult() != 0) {
+        const std::string reasons = PortsTriedReport(link->PortsTried(), m_portMap);
         ReleaseLink(link);
-        m_ui.ShowMessage(notFoundText);
+        m_ui.ShowMessage(notFoundText, reasons);
         return Outcome::Failed;
     }
 
@@ -159,8 +160,9 @@ CFirmwareUpdater::Outcome CFirmwareUpdater::RunUpdate() {
 
         if (result != 0) {
             image = FirmwareImage{};
+            const std::string reasons = PortFailureReport(link->PortsTried(), m_portMap);
             ReleaseLink(link);
-            m_ui.ShowMessage(failedText);
+            m_ui.ShowMessage(failedText, reasons);
             return Outcome::Failed;
         }
         m_ui.RunTextDialog(

@@ -95,6 +95,26 @@ TEST(ConsoleAnswers, ControlCharactersFromOutsideAreMadeVisible) {
               "\\u009b2J|\\x9b|\\xc0\\xaf|\\xe9");
 }
 
+TEST(PortList, SlotsMarksDevicesBeyondAndTheConsoleNeverSearched) {
+    PortMap map;
+    map.com[0] = {"/dev/ttyUSB0", "FTDI FT232R USB UART, serial A12345, USB 0403:6001", ""};
+    map.com[1] = {"/dev/ttyUSB1", "USB Serial, USB 1a86:7523", "TK358FW_COM2"};
+    map.com[3] = {"/tmp/notes", "not a terminal (a regular file)", "TK358FW_COM4"};
+    map.unmapped = {{"/dev/ttyS1", "on-board serial port, 16550A UART", ""}};
+    map.skipped = {{"/dev/ttyS0", "the system console (on-board serial port, 16550A UART)", ""}};
+    std::ostringstream out;
+    WritePortList(out, map);
+    EXPECT_EQ(out.str(),
+              "COM1  /dev/ttyUSB0  FTDI FT232R USB UART, serial A12345, USB 0403:6001\n"
+              "COM2  /dev/ttyUSB1  USB Serial, USB 1a86:7523  (from TK358FW_COM2)\n"
+              "COM3  no device\n"
+              "COM4  /tmp/notes    not a terminal (a regular file)  (from TK358FW_COM4)\n"
+              "\nAlso found (set TK358FW_COMn=DEVICE, n = 1 to 4, to use one as COMn):\n"
+              "      /dev/ttyS1    on-board serial port, 16550A UART\n"
+              "\nNever searched:\n"
+              "      /dev/ttyS0    the system console (on-board serial port, 16550A UART)\n");
+}
+
 class ConsoleUi : public ::testing::Test {
   protected:
     CConsoleUserInterface& Ui(const std::string& input, bool terminal = false) {
@@ -123,13 +143,25 @@ TEST_F(ConsoleUi, PromptLineShowsACameraIdThatIsNoUtf8) {
     EXPECT_EQ(out.str(), "Camera ID: K\xC3\xB6nig \\u0081     Firmware Version: 1.0\n");
 }
 
-TEST_F(ConsoleUi, PortDialogAsksAgainUntilAValidAnswerAndSetsTheSearchPrompt) {
+TEST_F(ConsoleUi, PortDialogShowsTheMappingAsksUntilAValidAnswerAndSetsTheSearchPrompt) {
+    sim::VirtualPortSystem described;
+    described.Describe(1, PortInfo{"/dev/ttyUSB0", "FTDI FT232R USB UART", ""});
+    described.Describe(3, PortInfo{"/dev/pts/7", "", "TK358FW_COM3"});
+    CFirmwareUpdater withPorts(unused, described);
     int16_t port = -1;
-    EXPECT_EQ(Ui("COM9\nnonsense\ncom3\n").RunPortDialog(&port), kDialogOk);
+    Ui("COM9\nnonsense\ncom3\n").Attach(&withPorts);
+    EXPECT_EQ(ui->RunPortDialog(&port), kDialogOk);
     EXPECT_EQ(port, 3);
-    EXPECT_EQ(updater.m_promptText, LoadString(kStrSearching));
+    EXPECT_EQ(withPorts.m_promptText, LoadString(kStrSearching));
     const std::string shown = out.str();
-    EXPECT_NE(shown.find("AUTO COM1 COM2 COM3 COM4"), std::string::npos);
+    EXPECT_NE(shown.find("AUTO COM1 COM2 COM3 COM4\n"
+                         "COM1  /dev/ttyUSB0  FTDI FT232R USB UART\n"
+                         "COM2  no device\n"
+                         "COM3  /dev/pts/7    (from TK358FW_COM3)\n"
+                         "COM4  no device\n"
+                         "Port (Enter: AUTO)"),
+              std::string::npos)
+        << shown;
     EXPECT_NE(shown.find(LoadString(kStrSearching) + "\n"), std::string::npos);
 }
 
@@ -144,7 +176,7 @@ TEST_F(ConsoleUi, EndOfInputRules) {
     std::string path = "kept";
     EXPECT_EQ(Ui("").ChooseFile(LoadString(kStrFilter), "*.fw ", &path), kChooseCancelled);
     EXPECT_EQ(path, "kept");
-    Ui("").ShowMessage("gone");  // returns at the end of input
+    Ui("").ShowMessage("gone", {});  // returns at the end of input
 }
 
 TEST_F(ConsoleUi, DialogAnswers) {
@@ -157,17 +189,20 @@ TEST_F(ConsoleUi, DialogAnswers) {
     EXPECT_EQ(Ui("continue\n").RunTextDialog(kDialogImagesPresent, "x"), kDialogQuit);
     EXPECT_EQ(Ui("whatever\n").RunTextDialog(kDialogSuccess, "x"), kDialogOk);
     out.str("");
-    Ui("anything\n").ShowMessage(LoadString(kStrCameraNotFound));
-    EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrCameraNotFound)),
-              std::string::npos);
+    Ui("anything\n").ShowMessage(LoadString(kStrCameraNotFound), "COM1: no device\n");
+    // The reasons follow the unchanged message, before its OK.
+    EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrCameraNotFound) +
+                             "\n\nCOM1: no device\nOK (Enter): "),
+              std::string::npos)
+        << out.str();
 }
 
 TEST_F(ConsoleUi, TheRetryProcedureIsNamedBelowTheFailureMessageOnly) {
     const std::string named = "The retry procedure: /usr/share/doc/tk358fw/retry-procedure.md\n";
     Ui("\n\n").SetRetryProcedure("/usr/share/doc/tk358fw/retry-procedure.md");
-    ui->ShowMessage(LoadString(kStrCameraNotFound));
+    ui->ShowMessage(LoadString(kStrCameraNotFound), "");
     EXPECT_EQ(out.str().find("retry procedure:"), std::string::npos);
-    ui->ShowMessage(LoadString(kStrUpdateFailed));
+    ui->ShowMessage(LoadString(kStrUpdateFailed), "");
     EXPECT_NE(out.str().find("Quit and follow the RETRY PROCEDURE \n in the ReadMe file. \n" +
                              named + "OK (Enter): "),
               std::string::npos)

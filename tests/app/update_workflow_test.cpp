@@ -121,12 +121,55 @@ TEST_F(UpdateWorkflow, CameraNotFoundShowsMessage6AfterReleasingTheLink) {
     };
     EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
     EXPECT_EQ(Messages(), std::vector<std::string>{LoadString(kStrCameraNotFound)});
+    EXPECT_EQ(ui.EventsOf(Kind::Message).at(0).detail,
+              "COM1 (virtual line 1): opened, but no camera answered there\n"
+              "COM2: no device\n"
+              "  Plug the camera's serial adapter in, or see which device is which with "
+              "\"tk358fw --list-ports\".\n"
+              "COM3: no device\n"
+              "COM4: no device\n");
     EXPECT_GE(world.ports.OpenCount(1), 1);
     EXPECT_EQ(ui.Count(Kind::ChooseFile), 0u);
     EXPECT_EQ(Prompts(), std::vector<std::string>{LoadString(kStrSearching)});
     EXPECT_EQ(updater.m_cameraInfoValid, 0);
     ExpectCursorBalanced();
     ExpectLinkReleased();
+}
+
+// Each port's reason, given by the port system, in the lines under the message.
+TEST_F(UpdateWorkflow, CameraNotFoundSaysWhyForEachPortTried) {
+    apptest::VirtualWorld onCom4(4);
+    onCom4.camera.Faults().unplugged = true;
+    onCom4.ports.Describe(2, {"/dev/ttyUSB0", "", ""});
+    onCom4.ports.Describe(3, {"/dev/ttyS1", "", ""});
+    onCom4.ports.Describe(4, {"/tmp/notes", "", "TK358FW_COM4"});
+    onCom4.ports.RefuseOpen(2, {PortProblem::PermissionDenied, 13, "Permission denied", "dialout"});
+    onCom4.ports.RefuseOpen(3, {PortProblem::InUse, 16, "Device busy", "minicom, process 77"});
+    CScriptedUserInterface ui4;
+    CFirmwareUpdater updater4(ui4, onCom4.ports);
+    ui4.portAnswers.push_back({kDialogOk, 0});
+    EXPECT_EQ(updater4.RunUpdate(), Outcome::Failed);
+    onCom4.ports.RefuseOpen(4, {PortProblem::NotATerminal, 25, "", "a regular file"});
+    ui4.portAnswers.push_back({kDialogOk, 4});
+    EXPECT_EQ(updater4.RunUpdate(), Outcome::Failed);
+
+    const std::vector<UiEvent> messages = ui4.EventsOf(Kind::Message);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].text, LoadString(kStrCameraNotFound));
+    EXPECT_EQ(messages[0].detail,
+              "COM1: no device\n"
+              "  Plug the camera's serial adapter in, or see which device is which with "
+              "\"tk358fw --list-ports\".\n"
+              "COM2 (/dev/ttyUSB0): permission denied\n"
+              "  You are not in the group \"dialout\" that may use it. Join it with\n"
+              "    sudo usermod -aG dialout $USER\n"
+              "  then log out and log in again: a new group counts from a new login on.\n"
+              "COM3 (/dev/ttyS1): busy: held by minicom, process 77\n"
+              "  Close the program that holds it, then start again.\n"
+              "COM4 (/tmp/notes): opened, but no camera answered there\n");
+    EXPECT_EQ(messages[1].detail,
+              "COM4 (/tmp/notes): not a terminal (a regular file)\n"
+              "  Name a serial device in TK358FW_COM4 (\"tk358fw --list-ports\" lists them).\n");
 }
 
 TEST_F(UpdateWorkflow, ChosenPortIsTheOneSearched) {
@@ -283,6 +326,7 @@ TEST_F(UpdateWorkflow, FailedTransferShowsTheFailureTextThenMessage10) {
     const UiEvent close = ui.EventsOf(Kind::CloseProgress).at(0);
     EXPECT_EQ(close.atMs - last.atMs, 1000u);  // the failure text stays for one second
     EXPECT_EQ(Messages(), std::vector<std::string>{LoadString(kStrUpdateFailed)});
+    EXPECT_EQ(ui.EventsOf(Kind::Message).at(0).detail, "");  // the port did not fail
     // The message comes after the progress window has gone.
     const auto& events = ui.Events();
     const auto closeAt = std::find_if(events.begin(), events.end(), [](const UiEvent& e) {
@@ -294,6 +338,21 @@ TEST_F(UpdateWorkflow, FailedTransferShowsTheFailureTextThenMessage10) {
     EXPECT_TRUE(Dialogs().empty());
     ExpectCursorBalanced();
     ExpectLinkReleased();
+}
+
+TEST_F(UpdateWorkflow, AnAdapterPulledDuringTheTransferIsNamedUnderMessage10) {
+    ChoosePort(1);
+    ChooseFile(GoodFile());
+    ui.onEvent = [this](const UiEvent& e) {
+        if (e.kind == Kind::Progress && e.value >= 10) {
+            world.line.UnplugHostEnd();
+        }
+    };
+    EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
+    EXPECT_EQ(Messages(), std::vector<std::string>{LoadString(kStrUpdateFailed)});
+    EXPECT_EQ(ui.EventsOf(Kind::Message).at(0).detail,
+              "COM1 (virtual line 1): the device went away (the virtual line is gone)\n"
+              "  Check the cable and the adapter; \"tk358fw --list-ports\" shows what is there.\n");
 }
 
 TEST_F(UpdateWorkflow, SuccessfulUpdateWritesTheImageAndNamesTheFileVersion) {
@@ -391,21 +450,22 @@ TEST(RunSignals, StopSignalOutsideTheExchangesEndsAtOnceAndPutsThePortBack) {
     ASSERT_EQ(::grantpt(master), 0);
     ASSERT_EQ(::unlockpt(master), 0);
     const std::string device = ::ptsname(master);
-    ::setenv("TK358FW_COM1", device.c_str(), 1);
+    PortMap map;
+    map.com[0].device = device;
+    CPosixPortSystem ports(map);
     termios found{};
     ASSERT_EQ(::tcgetattr(master, &found), 0);
 
     EXPECT_EXIT(
         {
             const CRunSignals signals;
-            CSerialPort port(PosixPortSystem());
+            CSerialPort port(ports);
             if (port.OpenPort(1) == kStatusOk && port.SetPortSpeed(1152) == kStatusOk) {
                 ::raise(SIGTERM);
             }
             ::_exit(3);
         },
         ::testing::KilledBySignal(SIGTERM), "");
-    ::unsetenv("TK358FW_COM1");
     termios now{};  // (the serial tests check the rest of what is put back)
     ASSERT_EQ(::tcgetattr(master, &now), 0);
     EXPECT_EQ(now.c_lflag, found.c_lflag);

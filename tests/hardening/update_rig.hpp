@@ -70,13 +70,14 @@ class RecordingPorts final : public IPortSystem {
   public:
     RecordingPorts(IPortSystem& inner, WaitRecordingClock& clock)
         : m_inner(inner), m_clock(clock) {}
-    std::unique_ptr<IPortDriver> Open(const std::string& name) override {
-        std::unique_ptr<IPortDriver> port = m_failing ? nullptr : m_inner.Open(name);
+    std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override {
+        std::unique_ptr<IPortDriver> port = m_failing ? nullptr : m_inner.Open(name, failure);
         if (!port) {
             return nullptr;
         }
         return std::make_unique<Driver>(std::move(port), *this);
     }
+    PortMap Ports() override { return m_inner.Ports(); }
     int OpenNow() const { return m_open; }
     // The adapter is pulled: every driver operation fails and no port opens, until Restore.
     void FailFromNow() { m_failing = true; }
@@ -92,6 +93,7 @@ class RecordingPorts final : public IPortSystem {
         ~Driver() override { --m_owner.m_open; }
         Driver(const Driver&) = delete;
         Driver& operator=(const Driver&) = delete;
+        PortFailure LastFailure() const override { return m_inner->LastFailure(); }
         bool SetupQueues(uint32_t in, uint32_t out) override {
             return Up() && m_inner->SetupQueues(in, out);
         }

@@ -131,8 +131,9 @@ std::unique_ptr<IPortDriver> OpenAnnounced(const std::string& announcement) {
     while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) {
         path.pop_back();
     }
-    setenv("TK358FW_COM1", path.c_str(), 1);
-    return PosixPortSystem().Open("COM1");
+    PortMap map;
+    map.com[0].device = path;
+    return CPosixPortSystem(std::move(map)).Open("COM1", nullptr);
 }
 
 TEST(CamsimProgram, AnswersAStatusRequestOverAPseudoTerminal) {

@@ -30,11 +30,15 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     bool console = false;
     app.add_flag("--console", console,
                  "the update on the terminal: answers are read line by line from standard input");
+    bool listPorts = false;
+    app.add_flag("--list-ports", listPorts,
+                 "lists the devices COM1 to COM4 stand for and the other serial devices found, "
+                 "then exits");
     app.footer(
         std::string(kNoOptionText) +
         "\n\n"
         "COM1 to COM4 are the serial devices named by TK358FW_COM1 to TK358FW_COM4, or else\n"
-        "the serial devices found on this machine.\n"
+        "the serial devices found on this machine (--list-ports shows which).\n"
         "Exit status: 0 installed, 1 failed, 2 ended by the user's choice.");
 
     try {
@@ -60,6 +64,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
         result.exitStatus = kUsageErrorStatus;
         return result;
     }
-    result.action = console ? CommandLine::Action::Console : CommandLine::Action::Gui;
+    if (listPorts) {
+        result.action = CommandLine::Action::ListPorts;
+    } else {
+        result.action = console ? CommandLine::Action::Console : CommandLine::Action::Gui;
+    }
     return result;
 }

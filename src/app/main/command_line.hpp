@@ -5,9 +5,10 @@
 
 struct CommandLine {
     enum class Action {
-        Gui,      // no option: the desktop application
-        Console,  // --console: the update on the terminal
-        Exit,     // the parse has already answered (--help, --version, or a usage error)
+        Gui,        // no option: the desktop application
+        Console,    // --console: the update on the terminal
+        ListPorts,  // --list-ports: what COM1 to COM4 stand for, and the other serial devices
+        Exit,       // the parse has already answered (--help, --version, or a usage error)
     };
     Action action = Action::Gui;
     int exitStatus = 0;  // with Action::Exit
