@@ -11,6 +11,7 @@ packages=(
     xvfb xauth xdotool x11-utils x11-apps
     clang libclang-rt-14-dev
     clang-format clang-tidy cppcheck
+    tzdata
 )
 
 missing=()

@@ -1,5 +1,6 @@
 // The command line of tk358-camsim and its help text.
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -67,14 +68,13 @@ void FillPictures(sim::PictureStore* store, int count) {
 }  // namespace
 
 uint32_t CameraClockNow() {
-    std::tm base{};
-    base.tm_year = 94;
-    base.tm_mon = 0;
-    base.tm_mday = 1;
-    base.tm_isdst = 0;
-    const std::time_t start = std::mktime(&base);
-    const std::time_t now = std::time(nullptr);
-    return now > start ? static_cast<uint32_t>(2 * (now - start)) : 0;
+    // Local standard time now, counted like UTC: UTC shifted by the zone's standard offset.
+    tzset();
+    const auto standardNow = static_cast<long long>(std::time(nullptr)) - timezone;
+    const std::chrono::sys_seconds start =
+        std::chrono::sys_days{std::chrono::year{1994} / std::chrono::January / 1};
+    const long long since = standardNow - start.time_since_epoch().count();
+    return since > 0 ? static_cast<uint32_t>(2 * since) : 0;
 }
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string* error) {

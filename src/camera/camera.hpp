@@ -108,10 +108,12 @@ struct CameraStatus {
 
 CameraStatus DecodeStatusBlock(const StatusBlock& block);
 
-// Camera clock (half-seconds since 1994-01-01 00:00:00 local standard time) to calendar time,
-// years below 94 raised by 100.
+// Camera clock (half-seconds since 1994-01-01 00:00:00 local standard time) to calendar time in
+// standard time (daylight-saving flag 0). Clock 0 is 1994-01-01 00:00:00 in every zone.
 CameraTime CameraTimeFromClock(uint32_t clock);
-// Calendar time (with its own daylight-saving flag) to the camera clock.
+// Calendar time to the camera clock, out-of-range fields normalised; with the daylight-saving
+// flag set (or negative and summer time in force) the zone's summer shift for that date is taken
+// off. A reading converts back to itself.
 uint32_t ClockFromCameraTime(const CameraTime& time);
 
 // Builds `info` from decoded values. The two store-figure fields keep what `info` held when
