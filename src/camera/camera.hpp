@@ -143,6 +143,13 @@ constexpr size_t kItemCountBytes = 16;   // item count answer: 32-bit big-endian
 constexpr size_t kItemRecordBytes = 20;  // one item of an item list
 // A group travels in one parameter byte: no group above this number can be addressed.
 constexpr int32_t kMaxAddressableGroup = 255;
+// The one rule for group numbers in the picture store operations: every group an operation
+// addresses lies between `lowest` (0; 1 for renaming, group 0 has no name) and the store's group
+// count `groups` as the status block reports it, and not above kMaxAddressableGroup. An operation
+// that would address any other group ends with kResultBadArgument and sends nothing more.
+// ReadGroupTable addresses every group from 0 to the count, so a count below 0 or above
+// kMaxAddressableGroup ends it with kResultBadArgument as well.
+bool GroupAddressable(int32_t group, int32_t lowest, int32_t groups);
 // The count field of an item list is 16-bit signed: no list carries more items.
 constexpr int32_t kMaxListItems = 32767;
 

@@ -2,7 +2,6 @@
 // renaming a group.
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "camera/camera.hpp"
 
@@ -18,15 +17,6 @@ constexpr int kCompletionMs = 3000;
 constexpr int kSlowCompletionMs = 200000;
 
 constexpr size_t kNameFieldBytes = std::tuple_size_v<NameField>;
-
-struct BlockDeleter {
-    void operator()(uint8_t* block) const { FreeBlock(block); }
-};
-using Block = std::unique_ptr<uint8_t, BlockDeleter>;
-
-bool GroupInRange(int32_t group, int32_t lowest, int32_t groups) {
-    return group >= lowest && group <= groups && group <= kMaxAddressableGroup;
-}
 
 }  // namespace
 
@@ -53,18 +43,16 @@ int32_t CCameraProtocol::ReadGroupTable(int32_t store, std::span<GroupEntry> out
     if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
         return *ended;
     }
-    // A count below 0, or above the groups a command can address, is no table the camera can
-    // have: it is a failure of the camera's answer.
-    if (groups < 0 || groups > kMaxAddressableGroup) {
-        m_status = kStatusCameraFailed;
-        return static_cast<int32_t>(FinishOperation());
+    // The table takes every group from 0 to the count.
+    if (!GroupAddressable(0, 0, groups) || !GroupAddressable(groups, 0, groups)) {
+        return EndWithResult(kResultBadArgument);
     }
     const size_t entries = static_cast<size_t>(groups) + 1;
     if (out.size() < entries) {
         return EndWithResult(kResultBadArgument);
     }
     const size_t nameBytes = kGroupNameBytes * static_cast<size_t>(groups);
-    const Block names(static_cast<uint8_t*>(AllocZeroed(nameBytes + 1)));
+    const ZeroedBlock names(static_cast<uint8_t*>(AllocZeroed(nameBytes + 1)));
     if (!names) {
         return EndWithResult(kResultNoMemory);
     }
@@ -95,7 +83,7 @@ int32_t CCameraProtocol::GroupCommand(int32_t store, int16_t group) {
     if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
         return *ended;
     }
-    if (!GroupInRange(group, 0, groups)) {
+    if (!GroupAddressable(group, 0, groups)) {
         return EndWithResult(kResultBadArgument);
     }
     RunStoreCommand(kOpGroupCommand, store, {0, 0, 0, static_cast<uint8_t>(group), 0}, nullptr, 0,
@@ -115,7 +103,7 @@ int32_t CCameraProtocol::RenameGroup(int32_t store, int16_t group, const NameFie
         return *ended;
     }
     // Group 0 has no name of its own.
-    if (!GroupInRange(group, 1, groups)) {
+    if (!GroupAddressable(group, 1, groups)) {
         return EndWithResult(kResultBadArgument);
     }
     std::array<uint8_t, kGroupNameBytes> data{};  // the name, zero-padded

@@ -1,7 +1,6 @@
 // The items of a picture store's groups: moving an item between groups and listing the items of
 // a group, with the item list's layout.
 #include <algorithm>
-#include <memory>
 
 #include "camera/camera.hpp"
 
@@ -13,15 +12,6 @@ constexpr uint8_t kOpListItems = 0x4A;
 constexpr int kItemListFrame = 257;  // 256 data bytes and the XOR byte
 constexpr int kSlowCompletionMs = 200000;
 constexpr size_t kListCountBytes = 2;  // the item list starts with its 16-bit count
-
-struct BlockDeleter {
-    void operator()(uint8_t* block) const { FreeBlock(block); }
-};
-using Block = std::unique_ptr<uint8_t, BlockDeleter>;
-
-bool GroupInRange(int32_t group, int32_t groups) {
-    return group >= 0 && group <= groups && group <= kMaxAddressableGroup;
-}
 
 }  // namespace
 
@@ -40,7 +30,7 @@ int32_t CCameraProtocol::MoveItem(int32_t store, int16_t item, int16_t fromGroup
     if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
         return *ended;
     }
-    if (!GroupInRange(fromGroup, groups) || !GroupInRange(toGroup, groups)) {
+    if (!GroupAddressable(fromGroup, 0, groups) || !GroupAddressable(toGroup, 0, groups)) {
         return EndWithResult(kResultBadArgument);
     }
     const int32_t items = ReadItemCount(store, fromGroup);
@@ -62,7 +52,7 @@ int32_t CCameraProtocol::ListItems(int32_t store, int16_t group, std::span<ItemN
     if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
         return *ended;
     }
-    if (!GroupInRange(group, groups)) {
+    if (!GroupAddressable(group, 0, groups)) {
         return EndWithResult(kResultBadArgument);
     }
     const int32_t items = ReadItemCount(store, group);
@@ -82,7 +72,7 @@ int32_t CCameraProtocol::ListItems(int32_t store, int16_t group, std::span<ItemN
         return EndWithResult(kResultNoMemory);
     }
     const size_t listBytes = kListCountBytes + kItemRecordBytes * count;
-    const Block list(static_cast<uint8_t*>(AllocZeroed(listBytes + 1)));
+    const ZeroedBlock list(static_cast<uint8_t*>(AllocZeroed(listBytes + 1)));
     if (!list) {
         return EndWithResult(kResultNoMemory);
     }

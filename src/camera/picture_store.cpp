@@ -14,6 +14,10 @@ bool StoreIsAddressable(int32_t store) {
 
 }  // namespace
 
+bool GroupAddressable(int32_t group, int32_t lowest, int32_t groups) {
+    return group >= lowest && group <= groups && group <= kMaxAddressableGroup;
+}
+
 std::optional<int32_t> StoreGroupCount(const CameraStatus& status, int32_t store) {
     if (store == 0) {
         return status.store0Groups;

@@ -68,6 +68,12 @@ uint32_t DelayMs(uint32_t ms);
 void* AllocZeroed(size_t n);
 void FreeBlock(void* p);
 
+// Owns a block from AllocZeroed and frees it with FreeBlock.
+struct BlockDeleter {
+    void operator()(uint8_t* block) const { FreeBlock(block); }
+};
+using ZeroedBlock = std::unique_ptr<uint8_t, BlockDeleter>;
+
 // ---------------------------------------------------------------------------------------------
 // Operating-system port seam: the driver operations the port layer relies on.
 // ---------------------------------------------------------------------------------------------
