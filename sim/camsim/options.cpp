@@ -167,6 +167,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
          number(0, 199'000, [&](long long n) { o.timing.slowCommandUs = uint64_t(n) * 1000; })},
         {"--gap-ms",
          number(1, 1000, [&](long long n) { o.timing.interByteGapUs = uint64_t(n) * 1000; })},
+        {"--loader-start-ms",
+         number(0, 60'000, [&](long long n) { o.timing.loaderStartUs = uint64_t(n) * 1000; })},
         {"--log", text(&o.logFile)},
         {"--save-image", text(&o.saveImage)},
         {"--save-params", text(&o.saveParams)},
@@ -239,6 +241,8 @@ Camera state:
   --slow-ms N              time commands 0x45, 0x46, 0x48, 0x4A take to complete, default 20
   --gap-ms N               a pause of more than N ms between two received bytes drops a partly
                            received packet, default 60
+  --loader-start-ms N      after the switch into download mode the camera hears nothing for N ms
+                           while its loader starts, default 300
 
 Faults (OP is an opcode such as 0x7F, or "any"):
   --refuse OP              answer 0xE1 to command OP

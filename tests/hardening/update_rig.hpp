@@ -683,6 +683,9 @@ class UpdateWorld {
         }
         m_stage.ApplyStartingPlans();
         m_stage.SetRandomNoise(setup.randomNoiseToCamera, setup.randomNoiseToHost);
+        m_faultFree = setup.randomNoiseToCamera == 0.0 && setup.randomNoiseToHost == 0.0 &&
+                      std::all_of(setup.plans.begin(), setup.plans.end(),
+                                  [](const FaultPlan& p) { return p.fault == Fault::None; });
     }
 
     // The fault goes away: the camera's faults, the plans, the noise and a failed port.
@@ -696,6 +699,7 @@ class UpdateWorld {
     // One run of the workflow; the user chooses the setup's port, or `port` when it is 0 to 4.
     RunReport Run(const FirmwareFile& file, int16_t port = -1) {
         const detail::CameraMarks marks{m_camera.Blocks().size(), m_camera.Parameters().size()};
+        const size_t protocolErrorsBefore = m_camera.ProtocolErrors().size();
         RunReport report;
         {
             CScriptedUserInterface ui;
@@ -712,6 +716,12 @@ class UpdateWorld {
             report.violations.push_back("the port is still open after the run");
         }
         detail::CheckCamera(m_camera, marks, file.Image(), report.ending, report.violations);
+        // Faults may leave the camera expecting what the host rightly no longer sends; without
+        // them the host keeps to the protocol.
+        if (m_faultFree && m_camera.ProtocolErrors().size() > protocolErrorsBefore) {
+            report.violations.push_back("the camera saw a protocol error: " +
+                                        m_camera.ProtocolErrors()[protocolErrorsBefore]);
+        }
         report.longestWaitMs = m_waits.LongestWaitMs();
         if (report.longestWaitMs > kLongestAllowedWaitMs) {
             report.violations.push_back("a wait of " + std::to_string(report.longestWaitMs) +
@@ -733,6 +743,7 @@ class UpdateWorld {
     sim::VirtualCamera m_camera;
     sim::VirtualPortSystem m_virtualPorts;
     RecordingPorts m_ports{m_virtualPorts, m_waits};
+    bool m_faultFree = false;  // no fault was ever set on this world
 };
 
 inline RunReport RunWholeUpdate(const RunSetup& setup, const FirmwareFile& file) {
