@@ -19,7 +19,7 @@ using CommandPacket = std::array<uint8_t, kCommandPacketSize>;
 
 constexpr uint8_t kAccept = 0xD1;
 constexpr uint8_t kRefuse = 0xE1;
-constexpr uint8_t kUnexpected10 = 0x10;
+constexpr uint8_t kInsteadOfAck = 0x10;  // sent in place of an acknowledgement
 constexpr uint8_t kPacketAccepted = 0xD2;
 constexpr uint8_t kPacketAgain = 0xE3;
 constexpr uint8_t kNoPacket = 0xE2;

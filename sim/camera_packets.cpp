@@ -131,7 +131,7 @@ void VirtualCamera::Impl::OnPacket(const CommandPacket& packet) {
         current = CommandPlan::Refused();
     } else if (Matches(f.answer10Opcode, opcode)) {
         current = CommandPlan{};
-        current.ack = kUnexpected10;
+        current.ack = kInsteadOfAck;
     }
     phase = ExchangePhase::Working;
     Later(AnswerDelayUs(), [this] { SendAck(); });

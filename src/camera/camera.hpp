@@ -23,7 +23,7 @@ enum : int16_t {
     kResultCommFailure = -1006,
     kResultNoMemory = -1011,
     kResultOther = -1020,
-    kResultCode14 = -1022,
+    kResultReserved = -1022,  // for status 14, which no operation produces
 };
 
 // The result code for a status code.
@@ -108,6 +108,18 @@ struct CameraStatus {
 
 CameraStatus DecodeStatusBlock(const StatusBlock& block);
 
+// ---------------------------------------------------------------------------------------------
+// Values of the camera line that the layers above use as well.
+// ---------------------------------------------------------------------------------------------
+namespace wire {
+
+constexpr uint8_t kAccepted = 0xD1;  // the camera takes a command; the host takes a greeting answer
+constexpr int kWriteTimeoutMs = 200;  // every write of the host
+constexpr int kCompletionMs = 3000;   // completion byte of an ordinary command
+constexpr int kBaseSpeedCode = 96;    // 9,600 bit/s: where a break brings the camera back
+
+}  // namespace wire
+
 // Camera clock (half-seconds since 1994-01-01 00:00:00 local standard time) to calendar time in
 // standard time (daylight-saving flag 0). Clock 0 is 1994-01-01 00:00:00 in every zone.
 CameraTime CameraTimeFromClock(uint32_t clock);
@@ -124,6 +136,7 @@ void FillCameraInfo(const CameraStatus& status, CameraInfo* info);
 // Picture store records.
 // ---------------------------------------------------------------------------------------------
 using NameField = std::array<char, 15>;
+constexpr size_t kNameFieldBytes = std::tuple_size_v<NameField>;
 using NameTable = std::array<NameField, 8>;
 
 struct GroupEntry {
@@ -259,7 +272,6 @@ public:
     // Command steps; each leaves its outcome in m_status and runs only while it is 0.
     void StatusRequest();
     void Decode();
-    void SpeedCommand(int speedCode);
     void SpeedChange(int speedCode);
     void LinkCheck();
     void StepDownSearch();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "camera/camera.hpp"
+#include "camera/wire_bytes.hpp"
 
 namespace {
 
@@ -13,10 +14,6 @@ constexpr uint8_t kOpRenameGroup = 0x47;
 
 constexpr int kGroupNamesFrame = 257;  // 256 data bytes and the XOR byte
 constexpr int kRenameFrame = 18;       // control byte, 16 data bytes, XOR byte
-constexpr int kCompletionMs = 3000;
-constexpr int kSlowCompletionMs = 200000;
-
-constexpr size_t kNameFieldBytes = std::tuple_size_v<NameField>;
 
 }  // namespace
 
@@ -58,7 +55,7 @@ int32_t CCameraProtocol::ReadGroupTable(int32_t store, std::span<GroupEntry> out
     }
     if (groups > 0) {
         RunStoreCommand(kOpGroupNames, store, {}, names.get(), static_cast<int>(nameBytes), nullptr,
-                        0, kGroupNamesFrame, kCompletionMs);
+                        0, kGroupNamesFrame, wire::kCompletionMs);
     }
     if (m_status != kStatusOk) {
         return static_cast<int32_t>(FinishOperation());
@@ -87,7 +84,7 @@ int32_t CCameraProtocol::GroupCommand(int32_t store, int16_t group) {
         return EndWithResult(kResultBadArgument);
     }
     RunStoreCommand(kOpGroupCommand, store, {0, 0, 0, static_cast<uint8_t>(group), 0}, nullptr, 0,
-                    nullptr, 0, 0, kSlowCompletionMs);
+                    nullptr, 0, 0, wire::kSlowCompletionMs);
     return static_cast<int32_t>(FinishOperation());
 }
 
@@ -109,6 +106,6 @@ int32_t CCameraProtocol::RenameGroup(int32_t store, int16_t group, const NameFie
     std::array<uint8_t, kGroupNameBytes> data{};  // the name, zero-padded
     std::memcpy(data.data(), name.data(), name.size());
     RunStoreCommand(kOpRenameGroup, store, {0, 0, 0, static_cast<uint8_t>(group), 0}, nullptr, 0,
-                    data.data(), static_cast<int>(data.size()), kRenameFrame, kCompletionMs);
+                    data.data(), static_cast<int>(data.size()), kRenameFrame, wire::kCompletionMs);
     return static_cast<int32_t>(FinishOperation());
 }

@@ -3,14 +3,14 @@
 #include <algorithm>
 
 #include "camera/camera.hpp"
+#include "camera/wire_bytes.hpp"
 
 namespace {
 
 constexpr uint8_t kOpMoveItem = 0x48;
 constexpr uint8_t kOpListItems = 0x4A;
 
-constexpr int kItemListFrame = 257;  // 256 data bytes and the XOR byte
-constexpr int kSlowCompletionMs = 200000;
+constexpr int kItemListFrame = 257;    // 256 data bytes and the XOR byte
 constexpr size_t kListCountBytes = 2;  // the item list starts with its 16-bit count
 
 }  // namespace
@@ -41,7 +41,7 @@ int32_t CCameraProtocol::MoveItem(int32_t store, int16_t item, int16_t fromGroup
     RunStoreCommand(kOpMoveItem, store,
                     {0, static_cast<uint8_t>(number >> 8), static_cast<uint8_t>(number & 0xFF),
                      static_cast<uint8_t>(fromGroup), static_cast<uint8_t>(toGroup)},
-                    nullptr, 0, nullptr, 0, 0, kSlowCompletionMs);
+                    nullptr, 0, nullptr, 0, 0, wire::kSlowCompletionMs);
     return static_cast<int32_t>(FinishOperation());
 }
 
@@ -77,7 +77,8 @@ int32_t CCameraProtocol::ListItems(int32_t store, int16_t group, std::span<ItemN
         return EndWithResult(kResultNoMemory);
     }
     RunStoreCommand(kOpListItems, store, {0, 0, 0, static_cast<uint8_t>(group), 0}, list.get(),
-                    static_cast<int>(listBytes), nullptr, 0, kItemListFrame, kSlowCompletionMs);
+                    static_cast<int>(listBytes), nullptr, 0, kItemListFrame,
+                    wire::kSlowCompletionMs);
     if (m_status == kStatusOk) {
         const uint8_t* data = list.get();
         const auto listed = static_cast<int16_t>((data[0] << 8) | data[1]);

@@ -1,12 +1,12 @@
 // Steps shared by the operations on one picture store: the store check against a fresh status
 // block, store commands, the item count of a group and the direct result codes.
 #include "camera/camera.hpp"
+#include "camera/wire_bytes.hpp"
 
 namespace {
 
 constexpr uint8_t kOpItemCount = 0x45;
 constexpr int kItemCountFrame = 17;  // 16 data bytes and the XOR byte
-constexpr int kSlowCompletionMs = 200000;
 
 bool StoreIsAddressable(int32_t store) {
     return store == 0 || store == 1;
@@ -92,7 +92,7 @@ int32_t CCameraProtocol::ReadItemCount(int32_t store, int32_t group) {
         delivered = m_status == kStatusOk;
     }
     if (m_status == kStatusOk) {
-        m_status = ReadCompletion(kSlowCompletionMs);
+        m_status = ReadCompletion(wire::kSlowCompletionMs);
     }
     if (!delivered) {
         return 0;

@@ -23,7 +23,7 @@ enum : uint32_t {
     kStatusPortFailed = 8,     // serial port failed, or recovery did not reach the camera
     kStatusCancelled = 10,     // stopped through the progress callback
     kStatusWrongState = 13,    // camera state byte not 2, or speed change not accepted
-    kStatusUnexpected10 = 18,  // byte 0x10 where an acknowledgement was expected
+    kStatusInsteadOfAck = 18,  // the camera sent 0x10 in place of an acknowledgement
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -58,6 +58,10 @@ class ScopedClock {
 // True when `a` is at or after `b` on the wrapping 32-bit millisecond clock.
 inline bool TimeReached(uint32_t a, uint32_t b) {
     return static_cast<int32_t>(a - b) >= 0;
+}
+// The earlier of two moments on the wrapping millisecond clock.
+inline uint32_t Earlier(uint32_t a, uint32_t b) {
+    return TimeReached(a, b) ? b : a;
 }
 
 uint32_t NowMs();

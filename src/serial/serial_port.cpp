@@ -14,11 +14,6 @@ constexpr uint32_t kGapMs = 100;           // a pause this long after data began
 constexpr uint32_t kBreakSettleMs = 2000;  // the camera's time to come back after a break
 constexpr uint32_t kOpenSettleMs = 100;
 
-// The earlier of two moments on the wrapping millisecond clock.
-uint32_t Earlier(uint32_t a, uint32_t b) {
-    return TimeReached(a, b) ? b : a;
-}
-
 }  // namespace
 
 CSerialPort::CSerialPort(IPortSystem& ports) : m_lastReceive(NowMs()), m_ports(ports) {}
