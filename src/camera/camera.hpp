@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 
@@ -291,6 +292,10 @@ protected:
     // Link check, status request, decode and store check. Returns the operation's return value
     // when it ends here; otherwise nothing, with the store's group count in `groups`.
     std::optional<int32_t> OpenStore(int32_t store, int32_t* groups);
+    // OpenStore, then the group rule (GroupAddressable) for every group in `addressed`, each at
+    // least `lowest`.
+    std::optional<int32_t> OpenStoreGroups(int32_t store, std::initializer_list<int32_t> addressed,
+                                           int32_t lowest);
     // A command with the store in parameter byte 1 (`params` are bytes 1-5; byte 1 is set here).
     // A store other than 0 or 1 sets status 1 and sends nothing.
     void RunStoreCommand(uint8_t opcode, int32_t store, std::array<uint8_t, 5> params, uint8_t* in,

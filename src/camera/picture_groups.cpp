@@ -76,12 +76,8 @@ int32_t CCameraProtocol::ReadGroupTable(int32_t store, std::span<GroupEntry> out
 int32_t CCameraProtocol::GroupCommand(int32_t store, int16_t group) {
     m_status = kStatusOk;
     m_result = kResultOk;
-    int32_t groups = 0;
-    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
+    if (const std::optional<int32_t> ended = OpenStoreGroups(store, {group}, 0)) {
         return *ended;
-    }
-    if (!GroupAddressable(group, 0, groups)) {
-        return EndWithResult(kResultBadArgument);
     }
     RunStoreCommand(kOpGroupCommand, store, {0, 0, 0, static_cast<uint8_t>(group), 0}, nullptr, 0,
                     nullptr, 0, 0, wire::kSlowCompletionMs);
@@ -95,13 +91,9 @@ int32_t CCameraProtocol::RenameGroup(int32_t store, int16_t group, const NameFie
         m_status = kStatusBadArgument;
         return static_cast<int32_t>(FinishOperation());
     }
-    int32_t groups = 0;
-    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
-        return *ended;
-    }
     // Group 0 has no name of its own.
-    if (!GroupAddressable(group, 1, groups)) {
-        return EndWithResult(kResultBadArgument);
+    if (const std::optional<int32_t> ended = OpenStoreGroups(store, {group}, 1)) {
+        return *ended;
     }
     std::array<uint8_t, kGroupNameBytes> data{};  // the name, zero-padded
     std::memcpy(data.data(), name.data(), name.size());

@@ -26,12 +26,8 @@ ItemName ItemNameFromRecord(std::span<const uint8_t, kItemRecordBytes> record) {
 int32_t CCameraProtocol::MoveItem(int32_t store, int16_t item, int16_t fromGroup, int16_t toGroup) {
     m_status = kStatusOk;
     m_result = kResultOk;
-    int32_t groups = 0;
-    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
+    if (const std::optional<int32_t> ended = OpenStoreGroups(store, {fromGroup, toGroup}, 0)) {
         return *ended;
-    }
-    if (!GroupAddressable(fromGroup, 0, groups) || !GroupAddressable(toGroup, 0, groups)) {
-        return EndWithResult(kResultBadArgument);
     }
     const int32_t items = ReadItemCount(store, fromGroup);
     if (item < 1 || item > items) {
@@ -48,12 +44,8 @@ int32_t CCameraProtocol::MoveItem(int32_t store, int16_t item, int16_t fromGroup
 int32_t CCameraProtocol::ListItems(int32_t store, int16_t group, std::span<ItemName> out) {
     m_status = kStatusOk;
     m_result = kResultOk;
-    int32_t groups = 0;
-    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
+    if (const std::optional<int32_t> ended = OpenStoreGroups(store, {group}, 0)) {
         return *ended;
-    }
-    if (!GroupAddressable(group, 0, groups)) {
-        return EndWithResult(kResultBadArgument);
     }
     const int32_t items = ReadItemCount(store, group);
     if (items <= 0) {

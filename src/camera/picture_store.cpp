@@ -56,6 +56,21 @@ std::optional<int32_t> CCameraProtocol::OpenStore(int32_t store, int32_t* groups
     return std::nullopt;
 }
 
+std::optional<int32_t> CCameraProtocol::OpenStoreGroups(int32_t store,
+                                                        std::initializer_list<int32_t> addressed,
+                                                        int32_t lowest) {
+    int32_t groups = 0;
+    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
+        return ended;
+    }
+    for (const int32_t group : addressed) {
+        if (!GroupAddressable(group, lowest, groups)) {
+            return EndWithResult(kResultBadArgument);
+        }
+    }
+    return std::nullopt;
+}
+
 void CCameraProtocol::RunStoreCommand(uint8_t opcode, int32_t store, std::array<uint8_t, 5> params,
                                       uint8_t* in, int inLength, const uint8_t* out, int outLength,
                                       int frameLength, int completionMs) {
