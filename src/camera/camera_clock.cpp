@@ -33,9 +33,10 @@ int64_t SecondsSinceClockStart(const CameraTime& time) {
     const auto year = std::chrono::year{static_cast<int>(1900 + time.year + yearsOver)};
     const auto month = std::chrono::month{static_cast<unsigned>(months - 12 * yearsOver + 1)};
     const sys_days firstOfMonth = year / month / 1;
-    const int64_t day = (firstOfMonth - kClockStart).count() + time.dayOfMonth - 1;
-    return day * kSecondsPerDay + int64_t{time.hour} * 3600 + int64_t{time.minute} * 60 +
-           time.second;
+    const int64_t daysSinceStart = (firstOfMonth - kClockStart).count() + time.dayOfMonth - 1;
+    const int64_t secondOfDay = static_cast<int64_t>(time.hour) * 3600 +
+                                static_cast<int64_t>(time.minute) * 60 + time.second;
+    return daysSinceStart * kSecondsPerDay + secondOfDay;
 }
 
 // How far the zone's clocks are ahead of standard time at the local time `time` gives, when its

@@ -1,5 +1,7 @@
 // Steps shared by the operations on one picture store: the store check against a fresh status
 // block, store commands, the item count of a group and the direct result codes.
+#include <algorithm>
+
 #include "camera/camera.hpp"
 #include "camera/wire_bytes.hpp"
 
@@ -63,10 +65,11 @@ std::optional<int32_t> CCameraProtocol::OpenStoreGroups(int32_t store,
     if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
         return ended;
     }
-    for (const int32_t group : addressed) {
-        if (!GroupAddressable(group, lowest, groups)) {
-            return EndWithResult(kResultBadArgument);
-        }
+    const bool outside = std::any_of(addressed.begin(), addressed.end(), [&](int32_t group) {
+        return !GroupAddressable(group, lowest, groups);
+    });
+    if (outside) {
+        return EndWithResult(kResultBadArgument);
     }
     return std::nullopt;
 }

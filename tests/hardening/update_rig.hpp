@@ -606,6 +606,7 @@ inline Ending Classify(const CScriptedUserInterface& ui, CFirmwareUpdater::Outco
 struct CameraMarks {
     size_t blocks = 0;
     size_t parameters = 0;
+    size_t protocolErrors = 0;
 };
 
 // What the camera received in one run must be what a sound transfer sends, up to where it
@@ -698,8 +699,8 @@ class UpdateWorld {
 
     // One run of the workflow; the user chooses the setup's port, or `port` when it is 0 to 4.
     RunReport Run(const FirmwareFile& file, int16_t port = -1) {
-        const detail::CameraMarks marks{m_camera.Blocks().size(), m_camera.Parameters().size()};
-        const size_t protocolErrorsBefore = m_camera.ProtocolErrors().size();
+        const detail::CameraMarks marks{m_camera.Blocks().size(), m_camera.Parameters().size(),
+                                        m_camera.ProtocolErrors().size()};
         RunReport report;
         {
             CScriptedUserInterface ui;
@@ -718,9 +719,10 @@ class UpdateWorld {
         detail::CheckCamera(m_camera, marks, file.Image(), report.ending, report.violations);
         // Faults may leave the camera expecting what the host rightly no longer sends; without
         // them the host keeps to the protocol.
-        if (m_faultFree && m_camera.ProtocolErrors().size() > protocolErrorsBefore) {
+        const std::vector<std::string>& protocolErrors = m_camera.ProtocolErrors();
+        if (m_faultFree && protocolErrors.size() > marks.protocolErrors) {
             report.violations.push_back("the camera saw a protocol error: " +
-                                        m_camera.ProtocolErrors()[protocolErrorsBefore]);
+                                        protocolErrors[marks.protocolErrors]);
         }
         report.longestWaitMs = m_waits.LongestWaitMs();
         if (report.longestWaitMs > kLongestAllowedWaitMs) {
