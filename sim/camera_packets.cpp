@@ -18,8 +18,8 @@ bool Matches(int faultOpcode, int opcode) {
 
 }  // namespace
 
-// Collects bytes towards a command packet: 8 bytes whose byte 6 is 0 and byte 7 is 0x1A. A pause
-// longer than the inter-byte gap drops what was collected; older bytes slide out of the window.
+// Adds a byte to the window of the last 12 bytes. A pause longer than the inter-byte gap drops
+// what was collected; older bytes slide out.
 void VirtualCamera::Impl::PushToWindow(uint8_t byte, uint64_t gapUs) {
     if (gapUs > cam.m_timing.interByteGapUs) {
         window.clear();
@@ -30,6 +30,7 @@ void VirtualCamera::Impl::PushToWindow(uint8_t byte, uint64_t gapUs) {
     }
 }
 
+// Collects bytes towards a command packet: 8 bytes whose byte 6 is 0 and byte 7 is 0x1A.
 bool VirtualCamera::Impl::CollectPacket(uint8_t byte, uint64_t gapUs, CommandPacket* packet) {
     PushToWindow(byte, gapUs);
     const size_t n = window.size();
