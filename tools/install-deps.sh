@@ -16,6 +16,7 @@ packages=(
     clang libclang-rt-14-dev
     clang-format clang-tidy cppcheck
     dpkg-dev file lintian desktop-file-utils
+    tzdata
 )
 
 missing=()

@@ -35,7 +35,7 @@ struct Options {
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string* error);
 std::string HelpText();
 
-// Half-seconds since 1994-01-01 00:00:00 local time, now.
+// Half-seconds since 1994-01-01 00:00:00 local standard time, now.
 uint32_t CameraClockNow();
 
 // The camera's end of a pseudo-terminal master, in real time. With line time on, bytes go out

@@ -1,5 +1,6 @@
 // The command line of tk358-camsim and its help text.
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -65,14 +66,13 @@ void FillPictures(sim::PictureStore* store, int count) {
 }  // namespace
 
 uint32_t CameraClockNow() {
-    std::tm base{};
-    base.tm_year = 94;
-    base.tm_mon = 0;
-    base.tm_mday = 1;
-    base.tm_isdst = 0;
-    const std::time_t start = std::mktime(&base);
-    const std::time_t now = std::time(nullptr);
-    return now > start ? static_cast<uint32_t>(2 * (now - start)) : 0;
+    // Local standard time now, counted like UTC: UTC shifted by the zone's standard offset.
+    tzset();
+    const auto standardNow = static_cast<long long>(std::time(nullptr)) - timezone;
+    const std::chrono::sys_seconds start =
+        std::chrono::sys_days{std::chrono::year{1994} / std::chrono::January / 1};
+    const long long since = standardNow - start.time_since_epoch().count();
+    return since > 0 ? static_cast<uint32_t>(2 * since) : 0;
 }
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string* error) {
@@ -166,6 +166,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
          number(0, 199'000, [&](long long n) { o.timing.slowCommandUs = uint64_t(n) * 1000; })},
         {"--gap-ms",
          number(1, 1000, [&](long long n) { o.timing.interByteGapUs = uint64_t(n) * 1000; })},
+        {"--loader-start-ms",
+         number(0, 60'000, [&](long long n) { o.timing.loaderStartUs = uint64_t(n) * 1000; })},
         {"--log", text(&o.logFile)},
         {"--save-image", text(&o.saveImage)},
         {"--save-params", text(&o.saveParams)},
@@ -240,6 +242,8 @@ Camera state:
   --slow-ms N              time commands 0x45, 0x46, 0x48, 0x4A take to complete, default 20
   --gap-ms N               a pause of more than N ms between two received bytes drops a partly
                            received packet, default 60
+  --loader-start-ms N      after the switch into download mode the camera hears nothing for N ms
+                           while its loader starts, default 300
 
 Numbers are decimal.
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <span>
 
@@ -23,7 +24,7 @@ enum : int16_t {
     kResultCommFailure = -1006,
     kResultNoMemory = -1011,
     kResultOther = -1020,
-    kResultCode14 = -1022,
+    kResultReserved = -1022,  // for status 14, which no operation produces
 };
 
 // The result code for a status code.
@@ -108,10 +109,24 @@ struct CameraStatus {
 
 CameraStatus DecodeStatusBlock(const StatusBlock& block);
 
-// Camera clock (half-seconds since 1994-01-01 00:00:00 local standard time) to calendar time,
-// years below 94 raised by 100.
+// ---------------------------------------------------------------------------------------------
+// Values of the camera line that the layers above use as well.
+// ---------------------------------------------------------------------------------------------
+namespace wire {
+
+constexpr uint8_t kAccepted = 0xD1;  // the camera takes a command; the host takes a greeting answer
+constexpr int kWriteTimeoutMs = 200;  // every write of the host
+constexpr int kCompletionMs = 3000;   // completion byte of an ordinary command
+constexpr int kBaseSpeedCode = 96;    // 9,600 bit/s: where a break brings the camera back
+
+}  // namespace wire
+
+// Camera clock (half-seconds since 1994-01-01 00:00:00 local standard time) to calendar time in
+// standard time (daylight-saving flag 0). Clock 0 is 1994-01-01 00:00:00 in every zone.
 CameraTime CameraTimeFromClock(uint32_t clock);
-// Calendar time (with its own daylight-saving flag) to the camera clock.
+// Calendar time to the camera clock, out-of-range fields normalised; with the daylight-saving
+// flag set (or negative and summer time in force) the zone's summer shift for that date is taken
+// off. A reading converts back to itself.
 uint32_t ClockFromCameraTime(const CameraTime& time);
 
 // Builds `info` from decoded values. The two store-figure fields keep what `info` held when
@@ -122,6 +137,7 @@ void FillCameraInfo(const CameraStatus& status, CameraInfo* info);
 // Picture store records.
 // ---------------------------------------------------------------------------------------------
 using NameField = std::array<char, 15>;
+constexpr size_t kNameFieldBytes = std::tuple_size_v<NameField>;
 using NameTable = std::array<NameField, 8>;
 
 struct GroupEntry {
@@ -141,6 +157,13 @@ constexpr size_t kItemCountBytes = 16;   // item count answer: 32-bit big-endian
 constexpr size_t kItemRecordBytes = 20;  // one item of an item list
 // A group travels in one parameter byte: no group above this number can be addressed.
 constexpr int32_t kMaxAddressableGroup = 255;
+// The one rule for group numbers in the picture store operations: every group an operation
+// addresses lies between `lowest` (0; 1 for renaming, group 0 has no name) and the store's group
+// count `groups` as the status block reports it, and not above kMaxAddressableGroup. An operation
+// that would address any other group ends with kResultBadArgument and sends nothing more.
+// ReadGroupTable addresses every group from 0 to the count, so a count below 0 or above
+// kMaxAddressableGroup ends it with kResultBadArgument as well.
+bool GroupAddressable(int32_t group, int32_t lowest, int32_t groups);
 // The count field of an item list is 16-bit signed: no list carries more items.
 constexpr int32_t kMaxListItems = 32767;
 
@@ -250,7 +273,6 @@ public:
     // Command steps; each leaves its outcome in m_status and runs only while it is 0.
     void StatusRequest();
     void Decode();
-    void SpeedCommand(int speedCode);
     void SpeedChange(int speedCode);
     void LinkCheck();
     void StepDownSearch();
@@ -270,6 +292,10 @@ protected:
     // Link check, status request, decode and store check. Returns the operation's return value
     // when it ends here; otherwise nothing, with the store's group count in `groups`.
     std::optional<int32_t> OpenStore(int32_t store, int32_t* groups);
+    // OpenStore, then the group rule (GroupAddressable) for every group in `addressed`, each at
+    // least `lowest`.
+    std::optional<int32_t> OpenStoreGroups(int32_t store, std::initializer_list<int32_t> addressed,
+                                           int32_t lowest);
     // A command with the store in parameter byte 1 (`params` are bytes 1-5; byte 1 is set here).
     // A store other than 0 or 1 sets status 1 and sends nothing.
     void RunStoreCommand(uint8_t opcode, int32_t store, std::array<uint8_t, 5> params, uint8_t* in,

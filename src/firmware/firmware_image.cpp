@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <limits>
+#include <new>
 
 #include "firmware/firmware.hpp"
 
@@ -49,9 +50,8 @@ int64_t ReadFully(int fd, uint8_t* dst, size_t n) {
     return static_cast<int64_t>(done);
 }
 
-}  // namespace
-
-LoadOutcome LoadFirmwareFile(const std::string& path, FirmwareImage* image, int64_t* size) {
+// LoadFirmwareFile without its guard against allocation failures.
+LoadOutcome LoadWholeFile(const std::string& path, FirmwareImage* image, int64_t* size) {
     *size = 0;
     image->bytes.clear();
 
@@ -93,4 +93,17 @@ LoadOutcome LoadFirmwareFile(const std::string& path, FirmwareImage* image, int6
 
     image->bytes = std::move(bytes);
     return LoadOutcome::Loaded;
+}
+
+}  // namespace
+
+LoadOutcome LoadFirmwareFile(const std::string& path, FirmwareImage* image, int64_t* size) {
+    // A file too big for the memory there is cannot be loaded: that is a read error like any
+    // other, never an exception that leaves this layer.
+    try {
+        return LoadWholeFile(path, image, size);
+    } catch (const std::bad_alloc&) {
+        image->bytes.clear();
+        return LoadOutcome::OpenOrReadError;
+    }
 }

@@ -26,7 +26,7 @@ enum : uint32_t {
     kStatusPortFailed = 8,     // serial port failed, or recovery did not reach the camera
     kStatusCancelled = 10,     // stopped through the progress callback
     kStatusWrongState = 13,    // camera state byte not 2, or speed change not accepted
-    kStatusUnexpected10 = 18,  // byte 0x10 where an acknowledgement was expected
+    kStatusInsteadOfAck = 18,  // the camera sent 0x10 in place of an acknowledgement
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -62,6 +62,10 @@ class ScopedClock {
 inline bool TimeReached(uint32_t a, uint32_t b) {
     return static_cast<int32_t>(a - b) >= 0;
 }
+// The earlier of two moments on the wrapping millisecond clock.
+inline uint32_t Earlier(uint32_t a, uint32_t b) {
+    return TimeReached(a, b) ? b : a;
+}
 
 uint32_t NowMs();
 // Waits `ms` milliseconds on the current clock and returns the clock reading at the end.
@@ -70,6 +74,12 @@ uint32_t DelayMs(uint32_t ms);
 // A block of n zero bytes, or null when memory cannot be had. FreeBlock(nullptr) does nothing.
 void* AllocZeroed(size_t n);
 void FreeBlock(void* p);
+
+// Owns a block from AllocZeroed and frees it with FreeBlock.
+struct BlockDeleter {
+    void operator()(uint8_t* block) const { FreeBlock(block); }
+};
+using ZeroedBlock = std::unique_ptr<uint8_t, BlockDeleter>;
 
 // ---------------------------------------------------------------------------------------------
 // Operating-system port seam: the driver operations the port layer relies on.

@@ -25,11 +25,6 @@ PortFailure SetupFailure(const IPortDriver& port) {
     return failure;
 }
 
-// The earlier of two moments on the wrapping millisecond clock.
-uint32_t Earlier(uint32_t a, uint32_t b) {
-    return TimeReached(a, b) ? b : a;
-}
-
 }  // namespace
 
 CSerialPort::CSerialPort(IPortSystem& ports) : m_lastReceive(NowMs()), m_ports(ports) {}

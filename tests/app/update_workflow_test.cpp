@@ -191,14 +191,15 @@ TEST_F(UpdateWorkflow, ChosenPortIsTheOneSearched) {
     g_pUpdater = &updater;
 }
 
-TEST_F(UpdateWorkflow, PicturesInTheCameraEndTheRunAfterDialog112) {
-    world.camera.State().store0.pictures = 3;
+TEST_F(UpdateWorkflow, EvenOnePictureInTheCameraEndsTheRunAfterDialog112) {
+    world.camera.State().store0.pictures = 1;
     ChoosePort(1);
     ChooseFile(GoodFile());
     EXPECT_EQ(updater.RunUpdate(), Outcome::EndedByChoice);
     EXPECT_EQ(Dialogs(), std::vector<int>{kDialogImagesPresent});
     EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text, LoadString(kStrImagesPresent));
     EXPECT_EQ(ui.Count(Kind::ChooseFile), 0u);
+    EXPECT_TRUE(world.camera.Banks().empty());
     EXPECT_TRUE(world.camera.Blocks().empty());
     // The camera's ID and version were taken over and shown before the dialog.
     EXPECT_EQ(Prompts().back(), "Camera ID: TK358-000417     Firmware Version: 1.12");
@@ -262,16 +263,23 @@ TEST_F(UpdateWorkflow, QuitAfterACancelledChoiceEndsTheRun) {
 }
 
 TEST_F(UpdateWorkflow, WrongFileThenContinueThenAGoodFileInstalls) {
-    std::vector<uint8_t> wrong = FirmwareFile();
-    wrong[5] = '_';
+    // The identification is its first 48 bytes: the first and the last of them count, the byte
+    // after them does not.
+    std::vector<uint8_t> wrongFirst = FirmwareFile();
+    wrongFirst[0] = 'o';
+    std::vector<uint8_t> wrongLast = FirmwareFile();
+    wrongLast[47] = 'E';
+    std::vector<uint8_t> good = FirmwareFile();
+    good[48] = '!';
     ChoosePort(1);
-    ChooseFile(dir.Write("wrong.fw", wrong));
-    ChooseFile(GoodFile());
-    ui.dialogAnswers = {kDialogOk, kDialogOk};
+    ChooseFile(dir.Write("wrong0.fw", wrongFirst));
+    ChooseFile(dir.Write("wrong47.fw", wrongLast));
+    ChooseFile(dir.Write("good.fw", good));
+    ui.dialogAnswers = {kDialogOk, kDialogOk, kDialogOk};
     EXPECT_EQ(updater.RunUpdate(), Outcome::Installed);
-    EXPECT_EQ(Dialogs(), (std::vector<int>{kDialogWrongFile, kDialogSuccess}));
+    EXPECT_EQ(Dialogs(), (std::vector<int>{kDialogWrongFile, kDialogWrongFile, kDialogSuccess}));
     EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text, "\nSelected file is wrong.");
-    EXPECT_EQ(world.camera.Image(), ImagePart(FirmwareFile()));
+    EXPECT_EQ(world.camera.Image(), ImagePart(good));
     ExpectLinkReleased();
 }
 
@@ -364,6 +372,7 @@ TEST_F(UpdateWorkflow, SuccessfulUpdateWritesTheImageAndNamesTheFileVersion) {
 
     EXPECT_EQ(world.camera.Image(), ImagePart(file));
     EXPECT_EQ(world.camera.Blocks().size(), 768u);
+    EXPECT_TRUE(world.camera.ProtocolErrors().empty());
     EXPECT_EQ(Dialogs(), std::vector<int>{kDialogSuccess});
     EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text, kSuccess120);
     EXPECT_EQ(updater.m_fileVersionMajor, 1);

@@ -609,6 +609,7 @@ inline Ending Classify(const CScriptedUserInterface& ui, CFirmwareUpdater::Outco
 struct CameraMarks {
     size_t blocks = 0;
     size_t parameters = 0;
+    size_t protocolErrors = 0;
 };
 
 // What the camera received in one run must be what a sound transfer sends, up to where it
@@ -686,6 +687,9 @@ class UpdateWorld {
         }
         m_stage.ApplyStartingPlans();
         m_stage.SetRandomNoise(setup.randomNoiseToCamera, setup.randomNoiseToHost);
+        m_faultFree = setup.randomNoiseToCamera == 0.0 && setup.randomNoiseToHost == 0.0 &&
+                      std::all_of(setup.plans.begin(), setup.plans.end(),
+                                  [](const FaultPlan& p) { return p.fault == Fault::None; });
     }
 
     // The fault goes away: the camera's faults, the plans, the noise and a failed port.
@@ -701,7 +705,8 @@ class UpdateWorld {
 
     // One run of the workflow; the user chooses the setup's port, or `port` when it is 0 to 4.
     RunReport Run(const FirmwareFile& file, int16_t port = -1) {
-        const detail::CameraMarks marks{m_camera.Blocks().size(), m_camera.Parameters().size()};
+        const detail::CameraMarks marks{m_camera.Blocks().size(), m_camera.Parameters().size(),
+                                        m_camera.ProtocolErrors().size()};
         RunReport report;
         {
             CScriptedUserInterface ui;
@@ -719,6 +724,13 @@ class UpdateWorld {
             report.violations.push_back("the port is still open after the run");
         }
         detail::CheckCamera(m_camera, marks, file.Image(), report.ending, report.violations);
+        // Faults may leave the camera expecting what the host rightly no longer sends; without
+        // them the host keeps to the protocol.
+        const std::vector<std::string>& protocolErrors = m_camera.ProtocolErrors();
+        if (m_faultFree && protocolErrors.size() > marks.protocolErrors) {
+            report.violations.push_back("the camera saw a protocol error: " +
+                                        protocolErrors[marks.protocolErrors]);
+        }
         report.longestWaitMs = m_waits.LongestWaitMs();
         if (report.longestWaitMs > kLongestAllowedWaitMs) {
             report.violations.push_back("a wait of " + std::to_string(report.longestWaitMs) +
@@ -740,6 +752,7 @@ class UpdateWorld {
     sim::VirtualCamera m_camera;
     sim::VirtualPortSystem m_virtualPorts;
     RecordingPorts m_ports{m_virtualPorts, m_waits};
+    bool m_faultFree = false;  // no fault was ever set on this world
 };
 
 inline RunReport RunWholeUpdate(const RunSetup& setup, const FirmwareFile& file) {

@@ -178,6 +178,8 @@ TEST(CamsimProgram, DownloadModeGreetsAndSavesTheParametersItReceivedOnExit) {
     ASSERT_TRUE(port->Write(reinterpret_cast<const uint8_t*>(greeting.data()), 12));
     const Bytes answer = ReadBytes(*port, 12);
     EXPECT_EQ(std::string(answer.begin(), answer.end()), "WBRUZFQELPXV");
+    const uint8_t accept = 0xD1;
+    ASSERT_TRUE(port->Write(&accept, 1));
 
     const Bytes parameter{0x21, 0, 0x00, 0xCA, 0x34, 0x38, 0, 0x1A};
     ASSERT_TRUE(port->Write(parameter.data(), 8));
