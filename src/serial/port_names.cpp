@@ -1,6 +1,7 @@
 // Which device COM1 to COM4 stand for on Linux.
 //
-// COMn is the device named by the environment variable TK358FW_COMn when it is set and not empty
+// COMn is the device the program set for this run (SetPosixDeviceForPort) when there is one, else
+// the device named by the environment variable TK358FW_COMn when it is set and not empty
 // (TK358FW_COM1 ... TK358FW_COM4, for example TK358FW_COM1=/dev/ttyUSB0). Otherwise COMn is the
 // n-th device of this list, built afresh on every call:
 //   1. USB serial adapters /dev/ttyUSB<k>, in numeric order of k;
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -57,6 +59,12 @@ bool HasUart(const std::string& path) {
     return present;
 }
 
+// Devices set by the program for this run, by port number 1 to 4 (index 0 unused).
+std::array<std::string, 5>& DevicesSetForRun() {
+    static std::array<std::string, 5> devices;
+    return devices;
+}
+
 std::vector<std::string> DetectedDevices() {
     std::vector<std::string> devices;
     for (const char* prefix : {"ttyUSB", "ttyACM"}) {
@@ -75,9 +83,19 @@ std::vector<std::string> DetectedDevices() {
 
 }  // namespace
 
+void SetPosixDeviceForPort(int portNumber, const std::string& device) {
+    if (portNumber >= 1 && portNumber <= 4) {
+        DevicesSetForRun()[static_cast<size_t>(portNumber)] = device;
+    }
+}
+
 std::string PosixDeviceForPort(int portNumber) {
     if (portNumber < 1 || portNumber > 4) {
         return {};
+    }
+    if (const std::string& set = DevicesSetForRun()[static_cast<size_t>(portNumber)];
+        !set.empty()) {
+        return set;
     }
     const std::string variable = "TK358FW_COM" + std::to_string(portNumber);
     if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0') {

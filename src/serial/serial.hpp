@@ -64,6 +64,10 @@ uint32_t NowMs();
 // Waits `ms` milliseconds on the current clock and returns the clock reading at the end.
 uint32_t DelayMs(uint32_t ms);
 
+// The calendar time now, UTC, to the millisecond ("2025-03-01 13:02:03.456 UTC"): the label that
+// lets two logs of one run, each timed from its own start, be laid side by side.
+std::string WallClockText();
+
 // A block of n zero bytes, or null when memory cannot be had. FreeBlock(nullptr) does nothing.
 void* AllocZeroed(size_t n);
 void FreeBlock(void* p);
@@ -108,6 +112,10 @@ class IPortDriver {
     // Blocks until the awaited condition may have changed or the clock reaches deadlineMs.
     // May return early; callers re-check. Never spins a CPU core.
     virtual void WaitForChange(WaitFor what, uint32_t deadlineMs) = 0;
+    // Told when a read or a write gave up at its deadline: the bytes it wanted (to read, or to
+    // write) and how many were in the awaited queue at the end (arrived, or still unsent).
+    // Nothing changes on the line; a driver that keeps no record ignores it.
+    virtual void NoteTimeout(WaitFor /*what*/, uint32_t /*wanted*/, uint32_t /*queued*/) {}
 };
 
 // Opens ports by name ("COM1" ... "COM4").
@@ -123,6 +131,9 @@ class IPortSystem {
 IPortSystem& PosixPortSystem();
 // The device path COMn maps to on this machine, or empty when none (n = 1 to 4).
 std::string PosixDeviceForPort(int portNumber);
+// Makes COMn stand for `device` for the rest of the run, ahead of TK358FW_COMn and the devices
+// found (n = 1 to 4; an empty device takes the override back).
+void SetPosixDeviceForPort(int portNumber, const std::string& device);
 
 // Port baud rate for a speed code (96, 192, 384, 576, 1152, 2304), 0 for other codes.
 uint32_t BaudRateForSpeedCode(int speedCode);
