@@ -6,8 +6,8 @@
 #include "app/app.hpp"
 
 int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bool terminal,
-                     bool echoInput) {
-    CConsoleUserInterface ui(in, out, terminal, echoInput);
+                     bool echoInput, const ConsoleAnswers& answers) {
+    CConsoleUserInterface ui(in, out, terminal, echoInput, CPresetAnswers(answers));
     CFirmwareUpdater updater(ui, ports);
     g_pUpdater = &updater;
     ui.Attach(&updater);
@@ -18,8 +18,9 @@ int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bo
     return ExitStatusFor(outcome);
 }
 
-int RunConsoleUpdate(IPortSystem& ports) {
+int RunConsoleUpdate(IPortSystem& ports, const ConsoleAnswers& answers) {
     const bool outputIsTerminal = ::isatty(STDOUT_FILENO) != 0;
     const bool inputIsTerminal = ::isatty(STDIN_FILENO) != 0;
-    return RunConsoleUpdate(ports, std::cin, std::cout, outputIsTerminal, !inputIsTerminal);
+    return RunConsoleUpdate(ports, std::cin, std::cout, outputIsTerminal, !inputIsTerminal,
+                            answers);
 }
