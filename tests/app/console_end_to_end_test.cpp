@@ -1,5 +1,6 @@
 // The real tk358fw --console against the real tk358-camsim over a pseudo-terminal: one whole
-// successful update, checked against what the camera received. It runs in real time.
+// successful unattended update with a wire trace, checked against what the camera received and
+// logged. It runs in real time.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -142,12 +143,15 @@ TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {
     const std::string announced = camera.Output().substr(0, camera.Output().find('\n'));
     ASSERT_EQ(announced.rfind("TK358FW_COM1=", 0), 0u) << announced;
 
-    // COM2 to COM4 lead nowhere, so that nothing on this machine is touched.
-    Child update({tool, "--console"},
-                 {announced, "TK358FW_COM2=/nonexistent/com2", "TK358FW_COM3=/nonexistent/com3",
+    // Unattended, on the simulator's device given as the port, with a trace. COM2 to COM4 lead
+    // nowhere, so that nothing on this machine is touched.
+    const std::string device = announced.substr(announced.find('=') + 1);
+    const std::string trace = dir.Path() + "/update.trace";
+    Child update({tool, "--console", "--port", device, "--file", firmware, "--trace", trace},
+                 {"TK358FW_COM2=/nonexistent/com2", "TK358FW_COM3=/nonexistent/com3",
                   "TK358FW_COM4=/nonexistent/com4"});
     ASSERT_TRUE(update.Started());
-    update.Write("COM1\n" + firmware + "\n\n");
+    update.Write("Quit\n");  // not read: both answers are given
     update.CloseInput();
     ASSERT_TRUE(update.ReadUntil("", std::chrono::seconds(240))) << update.Output();
     EXPECT_EQ(update.Wait(), 0) << update.Output();
@@ -169,6 +173,27 @@ TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {
     const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)),
                                      std::istreambuf_iterator<char>());
     EXPECT_TRUE(image == apptest::ImagePart(file)) << "received " << image.size() << " bytes";
+
+    // Every command packet of the trace, in order, is one the camera logged as received.
+    const auto commands = [](const std::string& path, const std::string& mark) {
+        std::vector<std::string> packets;
+        std::ifstream log(path);
+        for (std::string line; std::getline(log, line);) {
+            if (line.find(mark) != std::string::npos) {
+                packets.push_back(line.substr(line.rfind('[')));
+            }
+        }
+        return packets;
+    };
+    const std::vector<std::string> sent = commands(trace, "  tx command ");
+    EXPECT_GT(sent.size(), 800u);
+    EXPECT_EQ(sent, commands(dir.Path() + "/camsim.log", "  rx command "));
+    std::ifstream traced(trace);
+    const std::string all((std::istreambuf_iterator<char>(traced)),
+                          std::istreambuf_iterator<char>());
+    EXPECT_NE(all.find("  open COM1 (" + device + ")\n"), std::string::npos);
+    EXPECT_NE(all.find("summary: commands sent " + std::to_string(sent.size()) + ", retries 0"),
+              std::string::npos);
 }
 
 }  // namespace
