@@ -33,7 +33,7 @@ TEST(CommandLine, PortAndFileAnswers) {
         {{"--console", "--port", "COM5"}, -2, "", nullptr},
         {{"--console", "--port", "q"}, -2, "", nullptr},
         {{"--console", "--port", ""}, -2, "", nullptr},
-        {{"--console", "--file", ""}, -2, "", nullptr},
+        {{"--console", "--file", " "}, -2, "", nullptr},
         {{"--port", "1"}, -2, "", nullptr},  // only with --console
         {{"--file", "a.fw"}, -2, "", nullptr},
     };

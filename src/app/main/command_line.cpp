@@ -54,7 +54,8 @@ void AddUnattendedOptions(CLI::App& app, std::string* port, std::string* file,
             ->type_name("FILE")
             ->check(CLI::Validator(
                 [](const std::string& value) {
-                    return value.empty() ? std::string("FILE is empty") : std::string();
+                    const bool blank = value.find_first_not_of(" \t") == std::string::npos;
+                    return blank ? std::string("FILE is empty") : std::string();
                 },
                 ""));
     if (CLI::Option* console = app.get_option_no_throw("--console"); console != nullptr) {
