@@ -269,7 +269,8 @@ Faults (OP is an opcode in decimal, such as 127 for 0x7F, or "any"):
 
 Output:
   --log FILE               log every packet, answer, speed change and greeting, one line each
-                           with the time in seconds since start (default: standard error)
+                           with the time in milliseconds since start, laid out like tk358fw's
+                           --trace (default: standard error)
   --save-image FILE        on exit: the firmware image received, raw, 196,608 bytes
   --save-params FILE       on exit: the parameter writes in order, lines "number value seconds"
   --save-banks FILE        on exit: the bank commands in order, lines "bank seconds"

@@ -12,6 +12,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -224,15 +225,23 @@ std::string CameraTextToUtf8(std::string_view bytes);
 // The process-wide update procedure object; null while there is none.
 extern CFirmwareUpdater* g_pUpdater;
 
+// Answers to the terminal front end's questions given ahead (on the command line).
+struct ConsoleAnswers {
+    std::optional<int16_t> port;      // the port question: 0 AUTO, 1 to 4 COM1 to COM4
+    std::optional<std::string> file;  // the first file question: the path
+};
+
 // The terminal front end: runs one update on standard input and output; returns the exit status
 // (0 installed, 1 failed, 2 ended by the user's choice or refused). After a failed transfer it
 // names the retry procedure installed beside this program, if there is one.
-int RunConsoleUpdate(IPortSystem& ports);
+int RunConsoleUpdate(IPortSystem& ports, const ConsoleAnswers& answers = {});
 // The same on the given streams; `terminal` selects the progress bar redrawn in place, otherwise
 // progress is written as lines; `echoInput` echoes each answer read (input that is no terminal);
-// `retryProcedure` is the path named after a failed transfer (empty: none).
+// `answers` are given ahead; `retryProcedure` is the path named after a failed transfer (empty:
+// none).
 int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bool terminal,
-                     bool echoInput, const std::string& retryProcedure = {});
+                     bool echoInput, const ConsoleAnswers& answers = {},
+                     const std::string& retryProcedure = {});
 
 // The retry procedure installed with the program at `program` (in the documents' folder of the
 // same installation), or empty when there is none.
@@ -280,11 +289,29 @@ std::string TerminalText(std::string_view text);
 // to \u009f. Other UTF-8 text is kept.
 std::string TerminalLine(std::string_view text);
 
+// The questions of the terminal front end, and the answers given ahead for them. With both the
+// port and the file given the run is unattended: nothing is read from the input, a question that
+// offers Continue or Quit takes Quit (the safe answer) and a message with only OK is passed. The
+// port and the file answer their own question once; whatever else comes is read as usual.
+class CPresetAnswers {
+  public:
+    enum class Question { Port, File, ContinueOrQuit, Acknowledge };
+
+    explicit CPresetAnswers(ConsoleAnswers answers = {});
+    // The answer line for `question` given ahead, or nothing when it is to be read.
+    std::optional<std::string> Take(Question question);
+
+  private:
+    ConsoleAnswers m_answers;
+    bool m_unattended;
+};
+
 class CConsoleUserInterface final : public IUserInterface, public IPromptBar {
   public:
     // `terminal`: output is a terminal (progress redrawn in place). When input is not a terminal
     // (`echoInput`), each answer read is echoed so that the transcript reads as a dialogue.
-    CConsoleUserInterface(std::istream& in, std::ostream& out, bool terminal, bool echoInput);
+    CConsoleUserInterface(std::istream& in, std::ostream& out, bool terminal, bool echoInput,
+                          CPresetAnswers answers = CPresetAnswers());
 
     // Makes this the updater's prompt bar.
     void Attach(CFirmwareUpdater* updater);
@@ -306,14 +333,16 @@ class CConsoleUserInterface final : public IUserInterface, public IPromptBar {
     void Repaint() override;
 
   private:
-    // Writes `question`, reads one answer line; false at the end of input.
-    bool Ask(const std::string& question, std::string* line);
+    enum class Answer { Read, GivenAhead, EndOfInput };
+    // Writes `question` and takes the answer given ahead for it, or reads one answer line.
+    Answer Ask(CPresetAnswers::Question kind, const std::string& question, std::string* line);
     void WriteTitle();
 
     std::istream& m_in;
     std::ostream& m_out;
     bool m_terminal;
     bool m_echoInput;
+    CPresetAnswers m_presets;
     CFirmwareUpdater* m_updater = nullptr;
     std::string m_lastPrompt;
     std::string m_retryProcedure;

@@ -8,8 +8,9 @@
 #include "app/app.hpp"
 
 int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bool terminal,
-                     bool echoInput, const std::string& retryProcedure) {
-    CConsoleUserInterface ui(in, out, terminal, echoInput);
+                     bool echoInput, const ConsoleAnswers& answers,
+                     const std::string& retryProcedure) {
+    CConsoleUserInterface ui(in, out, terminal, echoInput, CPresetAnswers(answers));
     ui.SetRetryProcedure(retryProcedure);
     CFirmwareUpdater updater(ui, ports);
     g_pUpdater = &updater;
@@ -21,12 +22,12 @@ int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bo
     return ExitStatusFor(outcome);
 }
 
-int RunConsoleUpdate(IPortSystem& ports) {
+int RunConsoleUpdate(IPortSystem& ports, const ConsoleAnswers& answers) {
     const bool outputIsTerminal = ::isatty(STDOUT_FILENO) != 0;
     const bool inputIsTerminal = ::isatty(STDIN_FILENO) != 0;
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     const std::string retryProcedure = error ? std::string() : InstalledRetryProcedure(program);
     return RunConsoleUpdate(ports, std::cin, std::cout, outputIsTerminal, !inputIsTerminal,
-                            retryProcedure);
+                            answers, retryProcedure);
 }

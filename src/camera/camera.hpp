@@ -5,9 +5,14 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
+#include <iosfwd>
+#include <memory>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "serial/serial.hpp"
 
@@ -316,3 +321,83 @@ protected:
 bool SpeedDigitsForCode(int speedCode, uint8_t* high, uint8_t* low);
 // The next lower speed code of the table, or 0.
 int NextLowerSpeedCode(int speedCode);
+
+// ---------------------------------------------------------------------------------------------
+// Wire trace: what went over the line, one line per event, for support.
+// ---------------------------------------------------------------------------------------------
+
+// Writes the port events of a run as lines "<ms since the trace began>  <event>", in the order
+// they happened, and a summary at the end: commands sent, retries, refusals, time-outs, bytes each
+// way. Lines are buffered and handed to the stream (and flushed) at least once a second, before
+// every wait for the line that may last a second or more, at every opening, closing, settings
+// change, break and time-out, and at the end; so a crash or a pulled cable leaves everything but
+// the last moments in the file, and a tool that waits for the camera has written all it saw.
+class CWireTrace {
+  public:
+    // Writes the heading line (with the calendar time of the start) at once.
+    explicit CWireTrace(std::ostream& out);
+    ~CWireTrace();  // Finish()
+    CWireTrace(const CWireTrace&) = delete;
+    CWireTrace& operator=(const CWireTrace&) = delete;
+
+    // Writes the summary and flushes; events after it are not written.
+    void Finish();
+    // False once a write to the stream has failed.
+    bool Good() const { return !m_failed; }
+
+    // The events, as the tracing port system reports them.
+    void PortOpened(const std::string& name, const std::string& device, bool opened,
+                    const std::string& reason);
+    void PortClosed(const std::string& name);
+    void SettingsSet(const LineSettings& settings, bool ok);
+    void BreakSet(bool on, bool ok);
+    void QueuesCounted(const QueueCounts& counts);  // remembered for the next purge
+    void Purged(bool input, bool output, bool ok);
+    void Wrote(uint32_t atMs, const uint8_t* data, uint32_t n, bool ok);
+    void Read(const uint8_t* data, uint32_t n, bool ok);
+    void TimedOut(WaitFor what, uint32_t wanted, uint32_t queued);
+    void WaitBegins(uint32_t deadlineMs);
+
+  private:
+    void Line(uint32_t atMs, const std::string& text);
+    void Flush();
+    // Packet bookkeeping for the summary; each returns whether the event repeats the one before.
+    bool CountWrite(const uint8_t* data, uint32_t n);
+    bool CountFrameAttempt(uint32_t n);
+
+    std::ostream& m_out;
+    std::string m_buffer;
+    uint32_t m_originMs;
+    uint32_t m_bufferedSinceMs = 0;  // time of the oldest line not yet handed to the stream
+    bool m_finished = false;
+    bool m_failed = false;
+
+    std::optional<LineSettings> m_settings;  // as last set on the open port
+    QueueCounts m_counts;                    // as last reported
+
+    std::vector<uint8_t> m_lastPacket;  // the last write of more than one byte
+    bool m_lastPacketIsCommand = false;
+    bool m_acceptedSincePacket = false;  // an accepting answer was read since m_lastPacket
+    uint32_t m_frameAttempt = 0;         // bytes of the last data packet awaited, 0 after a reply
+
+    uint64_t m_commands = 0;
+    uint64_t m_retries = 0;
+    uint64_t m_refusals = 0;
+    uint64_t m_timeouts = 0;
+    uint64_t m_bytesSent = 0;
+    uint64_t m_bytesRead = 0;
+    uint64_t m_bytesDiscarded = 0;
+};
+
+// A port system whose ports report every operation to a wire trace, with the device behind each
+// port name and the reason an opening failed.
+class CTracingPortSystem final : public IPortSystem {
+  public:
+    CTracingPortSystem(IPortSystem& inner, CWireTrace& trace);
+    std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override;
+    PortMap Ports() override { return m_inner.Ports(); }
+
+  private:
+    IPortSystem& m_inner;
+    CWireTrace& m_trace;
+};

@@ -25,8 +25,9 @@ constexpr uint8_t kOpSetId = 0x9E;
 
 // Lengths.
 constexpr int kCommandLength = 8;
-constexpr int kStatusFrame = 257;  // status block packets: 256 data bytes and the XOR byte
-constexpr int kIdFrame = 60;       // ID text packet: control byte, 58 data bytes, XOR byte
+constexpr int kLongFrame = 257;  // 256 data bytes and the XOR byte (status, lists, firmware blocks)
+constexpr int kStatusFrame = kLongFrame;  // status block packets
+constexpr int kIdFrame = 60;              // ID text packet: control byte, 58 data bytes, XOR byte
 
 // Time-outs and pacing, in milliseconds.
 constexpr int kAckTimeoutMs = 3000;

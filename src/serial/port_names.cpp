@@ -7,6 +7,7 @@
 // then /dev/ttyACM<k>, then on-board ports /dev/ttyS<k> with a UART behind them, each family in
 // numeric order of k. The system console is never among the devices found.
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <string>

@@ -71,6 +71,10 @@ uint32_t NowMs();
 // Waits `ms` milliseconds on the current clock and returns the clock reading at the end.
 uint32_t DelayMs(uint32_t ms);
 
+// The calendar time now, UTC, to the millisecond ("2025-03-01 13:02:03.456 UTC"): the label that
+// lets two logs of one run, each timed from its own start, be laid side by side.
+std::string WallClockText();
+
 // A block of n zero bytes, or null when memory cannot be had. FreeBlock(nullptr) does nothing.
 void* AllocZeroed(size_t n);
 void FreeBlock(void* p);
@@ -144,6 +148,10 @@ class IPortDriver {
     // Blocks until the awaited condition may have changed or the clock reaches deadlineMs.
     // May return early; callers re-check. Never spins a CPU core.
     virtual void WaitForChange(WaitFor what, uint32_t deadlineMs) = 0;
+    // Told when a read or a write gave up at its deadline: the bytes it wanted (to read, or to
+    // write) and how many were in the awaited queue at the end (arrived, or still unsent).
+    // Nothing changes on the line; a driver that keeps no record ignores it.
+    virtual void NoteTimeout(WaitFor /*what*/, uint32_t /*wanted*/, uint32_t /*queued*/) {}
 };
 
 // What a port name stands for during this run, for lists, dialogs and messages.

@@ -176,6 +176,7 @@ uint32_t CSerialPort::WritePort(int timeoutMs) {
             return kStatusOk;
         }
         if (TimeReached(NowMs(), deadline)) {
+            m_hPort->NoteTimeout(WaitFor::OutputDrained, m_sendLen, counts.outQueue);
             return kStatusTimeout;
         }
         m_hPort->WaitForChange(WaitFor::OutputDrained, deadline);
@@ -241,6 +242,7 @@ uint32_t CSerialPort::ReadWithDeadline(int timeoutMs, bool discardPendingOnTimeo
         }
     }
 
+    m_hPort->NoteTimeout(WaitFor::Input, m_recvLen, pending);
     if (pending > 0) {
         m_recvLen = static_cast<uint16_t>(pending);
         if (discardPendingOnTimeout) {

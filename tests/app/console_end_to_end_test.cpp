@@ -1,7 +1,8 @@
 // The real programs over pipes and a pseudo-terminal: their --version, --help and usage errors,
-// and one whole successful update of tk358fw --console against tk358-camsim, checked against what
-// the camera received. The update runs in real time. Its output goes into a pipe that is closed
-// after its first lines, as `tk358fw --console | head -n 3` does.
+// and one whole successful unattended update of tk358fw --console with a wire trace against
+// tk358-camsim, checked against what the camera received and logged. The update runs in real
+// time. Its output goes into a pipe that is closed after its first lines, as
+// `tk358fw --console ... | head -n 3` does.
 //
 // The programs are those of the build tree, or the installed ones when TK358_INSTALLED_BIN names
 // their folder (CI sets it to /usr/bin after installing the Debian package).
@@ -249,20 +250,23 @@ TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {
     const std::string announced = camera.Output().substr(0, camera.Output().find('\n'));
     ASSERT_EQ(announced.rfind("TK358FW_COM1=", 0), 0u) << announced;
 
-    // COM2 to COM4 lead nowhere, so that nothing on this machine is touched.
-    Child update({tool, "--console"},
-                 {announced, "TK358FW_COM2=/nonexistent/com2", "TK358FW_COM3=/nonexistent/com3",
+    // Unattended, on the simulator's device given as the port, with a trace. COM2 to COM4 lead
+    // nowhere, so that nothing on this machine is touched.
+    const std::string device = announced.substr(announced.find('=') + 1);
+    const std::string trace = dir.Path() + "/update.trace";
+    Child update({tool, "--console", "--port", device, "--file", firmware, "--trace", trace},
+                 {"TK358FW_COM2=/nonexistent/com2", "TK358FW_COM3=/nonexistent/com3",
                   "TK358FW_COM4=/nonexistent/com4"});
     ASSERT_TRUE(update.Started());
-    update.Write("COM1\n" + firmware + "\n\n");
+    update.Write("Quit\n");  // not read: both answers are given
     update.CloseInput();
     ASSERT_TRUE(update.ReadUntil("Port (Enter: AUTO) or Quit: ", std::chrono::seconds(20)))
         << update.Output();
     const std::string& shown = update.Output();
     EXPECT_EQ(shown.find("Select the communication port. \n"), 0u) << shown;
-    // The mapping beside the port question, as the environment set it.
-    const std::string device = announced.substr(announced.find('=') + 1);
+    // The mapping beside the port question, as the option and the environment set it.
     EXPECT_NE(shown.find("COM1  " + device), std::string::npos) << shown;
+    EXPECT_NE(shown.find("(from --port)\n"), std::string::npos) << shown;
     EXPECT_NE(shown.find("COM2  /nonexistent/com2  no such device  (from TK358FW_COM2)\n"),
               std::string::npos)
         << shown;
@@ -279,6 +283,27 @@ TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {
     const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)),
                                      std::istreambuf_iterator<char>());
     EXPECT_TRUE(image == apptest::ImagePart(file)) << "received " << image.size() << " bytes";
+
+    // Every command packet of the trace, in order, is one the camera logged as received.
+    const auto commands = [](const std::string& path, const std::string& mark) {
+        std::vector<std::string> packets;
+        std::ifstream log(path);
+        for (std::string line; std::getline(log, line);) {
+            if (line.find(mark) != std::string::npos) {
+                packets.push_back(line.substr(line.rfind('[')));
+            }
+        }
+        return packets;
+    };
+    const std::vector<std::string> sent = commands(trace, "  tx command ");
+    EXPECT_GT(sent.size(), 800u);
+    EXPECT_EQ(sent, commands(dir.Path() + "/camsim.log", "  rx command "));
+    std::ifstream traced(trace);
+    const std::string all((std::istreambuf_iterator<char>(traced)),
+                          std::istreambuf_iterator<char>());
+    EXPECT_NE(all.find("  open COM1 (" + device + ")\n"), std::string::npos);
+    EXPECT_NE(all.find("summary: commands sent " + std::to_string(sent.size()) + ", retries 0"),
+              std::string::npos);
 }
 
 }  // namespace

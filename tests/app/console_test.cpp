@@ -298,12 +298,20 @@ TEST_F(ConsoleUi, ProgressBarRedrawnInPlaceOnATerminal) {
 // Whole updates through the terminal front end against the virtual camera.
 class ConsoleUpdate : public ::testing::Test {
   protected:
-    int Run(const std::string& input) {
-        std::istringstream in(input);
-        const int status = RunConsoleUpdate(world.ports, in, out, false, true);
+    int Run(const std::string& input, const ConsoleAnswers& answers = {}) {
+        in.clear();
+        in.str(input);
+        const int status = RunConsoleUpdate(world.ports, in, out, false, true, answers);
         EXPECT_EQ(g_pUpdater, nullptr);
         return status;
     }
+    // How much of the last run's input was read.
+    std::streamoff InputRead() {
+        in.clear();
+        return in.tellg();
+    }
+
+    std::istringstream in;
 
     apptest::VirtualWorld world;
     apptest::TempDir dir;
@@ -331,6 +339,37 @@ TEST_F(ConsoleUpdate, ExitStatusForFailureAndForTheUsersChoice) {
     world.camera.Faults().unplugged = true;
     EXPECT_EQ(Run("2\n"), 1);  // nothing on COM2
     EXPECT_NE(out.str().find(LoadString(kStrCameraNotFound)), std::string::npos);
+}
+
+// --port and --file both given: nothing is read, Continue-or-Quit takes Quit, OK is passed.
+TEST_F(ConsoleUpdate, BothAnswersGivenAheadReadNothing) {
+    const std::vector<uint8_t> file = FirmwareFile("0120");
+    const std::string good = dir.Write("good.fw", file);
+    const std::string wrong = dir.Write("wrong.fw", std::vector<uint8_t>(kFirmwareCompleteBytes));
+    const std::string unread = "c\n" + good + "\n\n";  // would continue and install
+
+    EXPECT_EQ(Run(unread, {0, wrong}), 2);  // the wrong file's Continue or Quit: Quit
+    EXPECT_EQ(InputRead(), 0);
+
+    EXPECT_EQ(Run(unread, {1, dir.Path() + "/missing.fw"}), 1);
+    EXPECT_EQ(InputRead(), 0);
+    EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrFileNotFound)),
+              std::string::npos)
+        << out.str();
+
+    EXPECT_EQ(Run(unread, {1, good}), 0);
+    EXPECT_EQ(InputRead(), 0);
+    EXPECT_EQ(world.camera.Image(), apptest::ImagePart(file));
+    EXPECT_NE(out.str().find(": COM1\n"), std::string::npos);
+}
+
+// One of them given: it answers its own question, the rest is read as usual.
+TEST_F(ConsoleUpdate, OneAnswerGivenAhead) {
+    const std::string good = dir.Write("good.fw", FirmwareFile("0120"));
+    const std::string wrong = dir.Write("wrong.fw", std::vector<uint8_t>(kFirmwareCompleteBytes));
+    EXPECT_EQ(Run("\n\n", {std::nullopt, good}), 0);  // the port (Enter: AUTO) and OK read
+    EXPECT_EQ(InputRead(), 2);
+    EXPECT_EQ(Run(wrong + "\nq\n", {1, std::nullopt}), 2);  // the file and Quit read
 }
 
 }  // namespace

@@ -39,6 +39,9 @@ class CYieldingPortDriver final : public IPortDriver {
     bool Write(const uint8_t* data, uint32_t n) override { return m_inner->Write(data, n); }
     bool Read(uint8_t* data, uint32_t n) override { return m_inner->Read(data, n); }
     void WaitForChange(WaitFor what, uint32_t deadlineMs) override;
+    void NoteTimeout(WaitFor what, uint32_t wanted, uint32_t queued) override {
+        m_inner->NoteTimeout(what, wanted, queued);
+    }
 
   private:
     std::unique_ptr<IPortDriver> m_inner;

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <iosfwd>
+#include <string>
+
+#include "app/app.hpp"
 
 struct CommandLine {
     enum class Action {
@@ -11,7 +14,10 @@ struct CommandLine {
         Exit,       // the parse has already answered (--help, --version, or a usage error)
     };
     Action action = Action::Gui;
-    int exitStatus = 0;  // with Action::Exit
+    int exitStatus = 0;      // with Action::Exit
+    ConsoleAnswers answers;  // --port and --file (with --console)
+    std::string portDevice;  // --port DEVICE: the device COM1 stands for in this run
+    std::string tracePath;   // --trace FILE, or TK358FW_TRACE
 };
 
 // Parses the arguments. --help writes the usage, --version the program's name and version to
