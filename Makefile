@@ -1,7 +1,7 @@
 # Entry points. `make demo` runs a whole firmware update against the virtual camera;
 # `make test` installs what is missing, builds and runs the whole test suite.
-.PHONY: all deps build test asan release demo bench fuzz soak windows windows-test windows-update \
-	format clean
+.PHONY: all deps build test asan release package demo bench fuzz soak windows windows-test \
+	windows-update format clean
 
 all: build
 
@@ -23,6 +23,10 @@ asan: deps
 release: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release
+
+# The Debian package, from the release build: build/release/package/tk358fw_<version>_<arch>.deb
+package: release
+	@cpack --preset release
 
 demo: release
 	@bash tools/demo.sh build/release

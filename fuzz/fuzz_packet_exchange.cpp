@@ -41,7 +41,7 @@ void RunOperation(Exchange& link, int op, int argument) {
             link.ClearCommand();
             const uint32_t status = link.SendCommand();
             Check(status == kStatusOk || status == kStatusRefused || status == kStatusTimeout ||
-                  status == kStatusPortFailed || status == kStatusUnexpected10);
+                  status == kStatusPortFailed || status == kStatusInsteadOfAck);
             link.ReadCompletion(3000);
             break;
         }
@@ -105,7 +105,7 @@ void RunOperation(Exchange& link, int op, int argument) {
         default: {
             const uint32_t status = link.ReadAck(0xD2, 0xE3);
             Check(status == kStatusOk || status == kStatusRefused || status == kStatusTimeout ||
-                  status == kStatusPortFailed || status == kStatusUnexpected10);
+                  status == kStatusPortFailed || status == kStatusInsteadOfAck);
             break;
         }
     }

@@ -80,7 +80,8 @@ class ScriptedLine final : public IClock, public IPortSystem {
     void SleepUntilMs(uint32_t ms) override { AdvanceTo(ms); }
 
     // IPortSystem
-    std::unique_ptr<IPortDriver> Open(const std::string& name) override;
+    std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override;
+    PortMap Ports() override { return {}; }
 
     // What the host wrote, in order (for checks by the caller).
     const std::vector<uint8_t>& Written() const { return m_written; }
@@ -167,6 +168,10 @@ class ScriptedDriver final : public IPortDriver {
     ScriptedDriver(const ScriptedDriver&) = delete;
     ScriptedDriver& operator=(const ScriptedDriver&) = delete;
 
+    PortFailure LastFailure() const override {
+        return m_line.m_failed ? PortFailure{PortProblem::DeviceGone, 0, "scripted failure", {}}
+                               : PortFailure{};
+    }
     bool SetupQueues(uint32_t, uint32_t) override { return !m_line.m_failed; }
     bool ClearErrors(QueueCounts* counts) override {
         m_line.Deliver();
@@ -215,7 +220,7 @@ class ScriptedDriver final : public IPortDriver {
     LineSettings m_settings;
 };
 
-inline std::unique_ptr<IPortDriver> ScriptedLine::Open(const std::string&) {
+inline std::unique_ptr<IPortDriver> ScriptedLine::Open(const std::string&, PortFailure*) {
     return std::make_unique<ScriptedDriver>(*this);
 }
 

@@ -1,46 +1,72 @@
-// The application's 32 x 32 icon: a small camera with a blue lens on a rounded sky-blue tile.
+// The application's icon as pixels: at any size with its opacity, and as the 32 x 32 picture on
+// white that the main window shows.
 #include <algorithm>
 #include <cmath>
 
 #include "res/drawing.hpp"
+#include "res/icon_shapes.hpp"
 #include "res/res.hpp"
 
 namespace {
 
 using namespace drawing;
 
-constexpr int kSize = 32;
+struct IconPoint {
+    Rgb colour;
+    double opacity;
+};
 
-uint32_t IconPixel(double x, double y) {
-    Rgb c{255, 255, 255};
-    c = Mix(c, Mix(Rgb{40, 90, 170}, Rgb{90, 160, 210}, y / kSize),
-            Coverage(RoundRectDistance(x, y, 16, 16, 16, 16, 6)));
-    c = Mix(c, Rgb{60, 64, 72}, Coverage(RoundRectDistance(x, y, 12, 9.5, 5, 2.5, 1.5)));
-    c = Mix(c, Mix(Rgb{110, 114, 124}, Rgb{48, 52, 60}, (y - 10) / 12),
-            Coverage(RoundRectDistance(x, y, 16, 17.5, 12, 8, 3)));
-    const double r = std::hypot(x - 16, y - 17.5);
-    c = Mix(c, Rgb{210, 214, 222}, Coverage(r - 7));
-    c = Mix(c, Mix(Rgb{70, 130, 210}, Rgb{20, 16, 60}, r / 5.5), Coverage(r - 5.5));
-    c = Mix(c, Rgb{255, 255, 255}, Coverage(std::hypot(x - 14, y - 15.5) - 1.4));
-    return Pack(c);
+// The icon at (x, y) in drawing units; `pixelsPerUnit` sets how wide an anti-aliased edge is.
+IconPoint DrawAt(double x, double y, double pixelsPerUnit) {
+    const icon::Shape& tile = icon::kShapes.front();
+    IconPoint point{tile.fill.At(x, y), Coverage(tile.outline.Distance(x, y) * pixelsPerUnit)};
+    for (size_t i = 1; i < icon::kShapes.size(); ++i) {
+        const icon::Shape& shape = icon::kShapes[i];
+        point.colour = Mix(point.colour, shape.fill.At(x, y),
+                           Coverage(shape.outline.Distance(x, y) * pixelsPerUnit));
+    }
+    return point;
 }
 
-Picture DrawIcon() {
-    Picture icon;
-    icon.width = kSize;
-    icon.height = kSize;
-    icon.pixels.resize(static_cast<size_t>(kSize * kSize));
+Picture IconOnWhite() {
+    constexpr int kSize = static_cast<int>(icon::kSide);
+    Picture picture;
+    picture.width = kSize;
+    picture.height = kSize;
+    picture.pixels.resize(static_cast<size_t>(kSize * kSize));
     for (int y = 0; y < kSize; ++y) {
         for (int x = 0; x < kSize; ++x) {
-            icon.pixels[static_cast<size_t>(y * kSize + x)] = IconPixel(x + 0.5, y + 0.5);
+            const IconPoint point = DrawAt(x + 0.5, y + 0.5, 1.0);
+            picture.pixels[static_cast<size_t>(y * kSize + x)] =
+                Pack(Mix(icon::kWhite, point.colour, point.opacity));
+        }
+    }
+    return picture;
+}
+
+}  // namespace
+
+TransparentPicture DrawIcon(int size) {
+    TransparentPicture icon;
+    icon.picture.width = size;
+    icon.picture.height = size;
+    const size_t count = static_cast<size_t>(size) * static_cast<size_t>(size);
+    icon.picture.pixels.resize(count);
+    icon.alpha.resize(count);
+    const double pixelsPerUnit = size / icon::kSide;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const IconPoint point =
+                DrawAt((x + 0.5) / pixelsPerUnit, (y + 0.5) / pixelsPerUnit, pixelsPerUnit);
+            const size_t i = static_cast<size_t>(y) * static_cast<size_t>(size) + x;
+            icon.picture.pixels[i] = Pack(point.colour);
+            icon.alpha[i] = static_cast<uint8_t>(std::lround(point.opacity * 255.0));
         }
     }
     return icon;
 }
 
-}  // namespace
-
 const Picture& IconPicture() {
-    static const Picture icon = DrawIcon();
+    static const Picture icon = IconOnWhite();
     return icon;
 }

@@ -42,4 +42,14 @@ struct Picture {
 
 const Picture& BackgroundPicture();  // 512 x 341
 const Picture& DigitStripPicture();  // 96 x 16: digits 0-9 in 8-pixel cells, % in a 12-pixel cell
-const Picture& IconPicture();        // 32 x 32
+const Picture& IconPicture();        // 32 x 32, on white
+
+// A picture with each pixel's opacity, 0 (transparent) to 255 (opaque).
+struct TransparentPicture {
+    Picture picture;
+    std::vector<uint8_t> alpha;
+};
+// The icon drawn at `size` x `size` pixels, transparent around its rounded tile.
+TransparentPicture DrawIcon(int size);
+// The same drawing as a scalable (SVG) document.
+std::string IconSvg();

@@ -31,7 +31,7 @@ std::vector<uint8_t> VirtualCamera::Image() const {
 
 void VirtualCamera::OnByte(uint8_t byte) {
     Impl& in = *m_impl;
-    if (in.Silent() || in.breakOn) {
+    if (in.Silent() || in.breakOn || in.LoaderStarting("a byte")) {
         return;
     }
     if (m_faults.deafAtBaud != 0 && m_line.BaudRate() == m_faults.deafAtBaud) {
@@ -74,7 +74,7 @@ void VirtualCamera::OnByte(uint8_t byte) {
 
 void VirtualCamera::OnBreak(bool on) {
     Impl& in = *m_impl;
-    if (in.Silent()) {
+    if (in.Silent() || in.LoaderStarting("a break")) {
         return;
     }
     const uint64_t now = m_line.NowUs();
@@ -145,7 +145,8 @@ void VirtualCamera::Impl::Abandon() {
     window.clear();
     frame.clear();
     received.clear();
-    greetingAnswered = false;
+    awaitingGreetingAccept = false;
+    greetingAcceptMissed = false;
 }
 
 void VirtualCamera::Impl::WhenOutputDrained(std::function<void()> fn) {
@@ -177,6 +178,22 @@ void VirtualCamera::Impl::Send(const std::vector<uint8_t>& bytes) {
 
 void VirtualCamera::Impl::SendByte(uint8_t byte) {
     line.Send(&byte, 1);
+}
+
+void VirtualCamera::Impl::ProtocolError(const std::string& text) {
+    cam.m_protocolErrors.push_back(text);
+    Log("protocol error: " + text);
+}
+
+bool VirtualCamera::Impl::LoaderStarting(const char* what) {
+    if (line.NowUs() >= loaderReadyAtUs) {
+        return false;
+    }
+    if (!loaderStartDisturbed) {
+        loaderStartDisturbed = true;
+        ProtocolError(std::string(what) + " while the loader starts: not heard");
+    }
+    return true;
 }
 
 void VirtualCamera::Impl::SetSpeed(uint32_t baud) {

@@ -19,7 +19,7 @@ using CommandPacket = std::array<uint8_t, kCommandPacketSize>;
 
 constexpr uint8_t kAccept = 0xD1;
 constexpr uint8_t kRefuse = 0xE1;
-constexpr uint8_t kUnexpected10 = 0x10;
+constexpr uint8_t kInsteadOfAck = 0x10;  // sent in place of an acknowledgement
 constexpr uint8_t kPacketAccepted = 0xD2;
 constexpr uint8_t kPacketAgain = 0xE3;
 constexpr uint8_t kNoPacket = 0xE2;
@@ -97,7 +97,12 @@ struct VirtualCamera::Impl {
     bool heardByte = false;
     bool breakOn = false;
     uint64_t breakStartUs = 0;
-    bool greetingAnswered = false;  // the host's 0xD1 may follow
+    // After a greeting answer: only the host's 0xD1 or a new greeting is heard.
+    bool awaitingGreetingAccept = false;
+    bool greetingAcceptMissed = false;  // the protocol error for it has been recorded
+    // Download mode was entered: the loader hears nothing before this time.
+    uint64_t loaderReadyAtUs = 0;
+    bool loaderStartDisturbed = false;  // the protocol error for it has been recorded
 
     // The command in progress.
     ExchangePhase phase = ExchangePhase::Idle;
@@ -131,10 +136,16 @@ struct VirtualCamera::Impl {
     void Send(const std::vector<uint8_t>& bytes);
     void SendByte(uint8_t byte);
     void SetSpeed(uint32_t baud);
+    void ProtocolError(const std::string& text);
+    // True while the loader starts; what arrives meanwhile (`what`) is recorded once as an error.
+    bool LoaderStarting(const char* what);
 
     // camera_packets.cpp
     void OnIdleByte(uint8_t byte, uint64_t gapUs);
+    void PushToWindow(uint8_t byte, uint64_t gapUs);
     bool CollectPacket(uint8_t byte, uint64_t gapUs, CommandPacket* packet);
+    bool WindowHoldsGreeting() const;
+    void OnGreetingAcceptByte(uint8_t byte, uint64_t gapUs);
     void OnGreeting();
     void OnPacket(const CommandPacket& packet);
 

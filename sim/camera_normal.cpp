@@ -76,7 +76,10 @@ CommandPlan VirtualCamera::Impl::PlanNormal(const CommandPacket& p) {
             CommandPlan plan;
             plan.onCompleted = [this] {
                 cam.m_state.mode = CameraMode::Download;
-                Log("now in download mode");
+                loaderReadyAtUs = line.NowUs() + cam.m_timing.loaderStartUs;
+                loaderStartDisturbed = false;
+                Log("now in download mode; the loader starts (" +
+                    std::to_string(cam.m_timing.loaderStartUs / 1000) + " ms)");
             };
             return plan;
         }

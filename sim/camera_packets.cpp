@@ -18,9 +18,9 @@ bool Matches(int faultOpcode, int opcode) {
 
 }  // namespace
 
-// Collects bytes towards a command packet: 8 bytes whose byte 6 is 0 and byte 7 is 0x1A. A pause
-// longer than the inter-byte gap drops what was collected; older bytes slide out of the window.
-bool VirtualCamera::Impl::CollectPacket(uint8_t byte, uint64_t gapUs, CommandPacket* packet) {
+// Adds a byte to the window of the last 12 bytes. A pause longer than the inter-byte gap drops
+// what was collected; older bytes slide out.
+void VirtualCamera::Impl::PushToWindow(uint8_t byte, uint64_t gapUs) {
     if (gapUs > cam.m_timing.interByteGapUs) {
         window.clear();
     }
@@ -28,6 +28,11 @@ bool VirtualCamera::Impl::CollectPacket(uint8_t byte, uint64_t gapUs, CommandPac
     if (window.size() > kGreeting.size()) {
         window.erase(window.begin());
     }
+}
+
+// Collects bytes towards a command packet: 8 bytes whose byte 6 is 0 and byte 7 is 0x1A.
+bool VirtualCamera::Impl::CollectPacket(uint8_t byte, uint64_t gapUs, CommandPacket* packet) {
+    PushToWindow(byte, gapUs);
     const size_t n = window.size();
     if (byte != kPacketEnd || n < packet->size() || window[n - 2] != 0) {
         return false;
@@ -38,23 +43,46 @@ bool VirtualCamera::Impl::CollectPacket(uint8_t byte, uint64_t gapUs, CommandPac
     return true;
 }
 
+bool VirtualCamera::Impl::WindowHoldsGreeting() const {
+    return window.size() == kGreeting.size() &&
+           std::equal(window.begin(), window.end(), kGreeting.begin());
+}
+
 void VirtualCamera::Impl::OnIdleByte(uint8_t byte, uint64_t gapUs) {
-    if (greetingAnswered) {
-        greetingAnswered = false;
-        if (byte == kAccept && (window.empty() || gapUs > cam.m_timing.interByteGapUs)) {
-            window.clear();
-            Log("rx 0xD1: host accepted the greeting answer");
-            return;
-        }
+    if (awaitingGreetingAccept) {
+        OnGreetingAcceptByte(byte, gapUs);
+        return;
     }
     CommandPacket packet{};
     if (CollectPacket(byte, gapUs, &packet)) {
         OnPacket(packet);
         return;
     }
-    if (window.size() == kGreeting.size() &&
-        std::equal(window.begin(), window.end(), kGreeting.begin())) {
+    if (WindowHoldsGreeting()) {
         window.clear();
+        OnGreeting();
+    }
+}
+
+// The camera waits for the host's 0xD1 after its greeting answer; until then it hears only 0xD1
+// or a new greeting.
+void VirtualCamera::Impl::OnGreetingAcceptByte(uint8_t byte, uint64_t gapUs) {
+    if (byte == kAccept) {
+        awaitingGreetingAccept = false;
+        window.clear();
+        Log("rx 0xD1: host accepted the greeting answer");
+        return;
+    }
+    if (!greetingAcceptMissed) {
+        greetingAcceptMissed = true;
+        ProtocolError("expected 0xD1 after the greeting answer, got " + HexByte(byte) +
+                      ": only 0xD1 or a greeting is heard until then");
+    }
+    PushToWindow(byte, gapUs);
+    if (WindowHoldsGreeting()) {
+        window.clear();
+        awaitingGreetingAccept = false;
+        greetingAcceptMissed = false;
         OnGreeting();
     }
 }
@@ -80,7 +108,10 @@ void VirtualCamera::Impl::OnGreeting() {
         Log("tx greeting answer \"" + std::string(answer.begin(), answer.end()) + "\"");
         phase = ExchangePhase::Idle;
         window.clear();
-        greetingAnswered = true;
+        // A host takes only a whole, right answer with its 0xD1.
+        awaitingGreetingAccept = std::equal(answer.begin(), answer.end(), kGreetingAnswer.begin(),
+                                            kGreetingAnswer.end());
+        greetingAcceptMissed = false;
     });
 }
 
@@ -101,7 +132,7 @@ void VirtualCamera::Impl::OnPacket(const CommandPacket& packet) {
         current = CommandPlan::Refused();
     } else if (Matches(f.answer10Opcode, opcode)) {
         current = CommandPlan{};
-        current.ack = kUnexpected10;
+        current.ack = kInsteadOfAck;
     }
     phase = ExchangePhase::Working;
     Later(AnswerDelayUs(), [this] { SendAck(); });

@@ -12,6 +12,11 @@
 // Data from the host arrives in frames (control byte, payload, XOR over the payload), each
 // answered 0xD2 or 0xE3; control byte 0x80 marks the last one.
 // Download mode: answers the greeting, takes the speed, bank, block and parameter commands.
+// Entering download mode starts the loader, which hears nothing for CameraTiming::loaderStartUs.
+// After a greeting answer only the host's 0xD1 (or a new greeting) is heard.
+//
+// What the host does against the protocol (a byte other than 0xD1 after a greeting answer, bytes
+// while the loader starts) is logged as a protocol error and kept in ProtocolErrors().
 //
 // The byte stream is resynchronised on garbage: a pause of more than 20 ms between two bytes
 // drops a partial packet, and a packet is taken only as 8 bytes whose byte 6 is 0 and byte 7 is
@@ -142,6 +147,9 @@ struct CameraTiming {
     uint64_t hostFrameWaitUs = 4'000'000;  // no data frame from the host: command given up
     uint64_t interByteGapUs = 20'000;      // a longer pause drops a partially received packet
     uint64_t minBreakUs = 250'000;         // a shorter break is ignored
+    // After the completion byte of the switch into download mode the loader starts, and the camera
+    // hears nothing (no byte, no break) for this long.
+    uint64_t loaderStartUs = 300'000;
 };
 
 class VirtualCamera final : public ICameraReceiver {
@@ -165,6 +173,8 @@ class VirtualCamera final : public ICameraReceiver {
     const std::vector<ReceivedParameter>& Parameters() const { return m_parameters; }
     int Greetings() const { return m_greetings; }  // greetings heard, in either mode
     int Breaks() const { return m_breaks; }        // breaks of at least minBreakUs
+    // What the host did against the protocol, in order, one line each (also logged).
+    const std::vector<std::string>& ProtocolErrors() const { return m_protocolErrors; }
     // The firmware image as written so far (196,608 bytes, zero where no block arrived; blocks
     // with an index beyond 767 are recorded but not placed).
     std::vector<uint8_t> Image() const;
@@ -187,6 +197,7 @@ class VirtualCamera final : public ICameraReceiver {
     std::vector<ReceivedBank> m_banks;
     std::vector<ReceivedBlock> m_blocks;
     std::vector<ReceivedParameter> m_parameters;
+    std::vector<std::string> m_protocolErrors;
     int m_greetings = 0;
     int m_breaks = 0;
     std::unique_ptr<Impl> m_impl;

@@ -109,6 +109,9 @@ class VirtualLine {
     // A new host driver for this line (what IPortSystem::Open returns); one at a time.
     std::unique_ptr<IPortDriver> OpenHostEnd();
     bool HostEndOpen() const;
+    // The host's adapter is pulled out: the open host driver fails from now on, as a device
+    // that has gone does. The line can be opened again (plugged back in).
+    void UnplugHostEnd();
 
     // Observations for tests.
     uint32_t HostBaudRate() const;
@@ -127,13 +130,21 @@ class VirtualPortSystem final : public IPortSystem {
   public:
     // portNumber 1..4; a port with no line is absent (Open fails).
     void Connect(int portNumber, VirtualLine* line);
-    std::unique_ptr<IPortDriver> Open(const std::string& name) override;
+    // What the port stands for in lists and messages (by default "virtual line N" when it has
+    // a line, no device otherwise).
+    void Describe(int portNumber, PortInfo info);
+    // Opening the port fails for this reason until RefuseOpen is called with PortProblem::None.
+    void RefuseOpen(int portNumber, PortFailure failure);
+    std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override;
+    PortMap Ports() override;
     // How many times each port was opened successfully, for tests.
     int OpenCount(int portNumber) const;
 
   private:
     VirtualLine* m_lines[5] = {};
     int m_opens[5] = {};
+    std::optional<PortInfo> m_infos[5];
+    PortFailure m_refusals[5];
 };
 
 }  // namespace sim

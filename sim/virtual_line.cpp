@@ -6,6 +6,7 @@
 // its receiver.
 #include <deque>
 #include <set>
+#include <string>
 #include <utility>
 
 #include "sim/sim.hpp"
@@ -212,7 +213,17 @@ class HostEnd final : public IPortDriver {
     HostEnd& operator=(const HostEnd&) = delete;
 
     // The line went away before the driver.
-    void Detach() { m_line = nullptr; }
+    void Detach() {
+        m_line->host = nullptr;
+        m_line = nullptr;
+    }
+
+    PortFailure LastFailure() const override {
+        if (m_line != nullptr) {
+            return {};
+        }
+        return PortFailure{PortProblem::DeviceGone, 0, "the virtual line is gone", {}};
+    }
 
     bool SetupQueues(uint32_t, uint32_t) override { return m_line != nullptr; }
 
@@ -333,6 +344,15 @@ bool VirtualLine::HostEndOpen() const {
     return m_impl->host != nullptr;
 }
 
+void VirtualLine::UnplugHostEnd() {
+    if (m_impl->host != nullptr) {
+        m_impl->hostInput.clear();
+        m_impl->toCamera.queue.clear();
+        m_impl->SetHostBreak(false);
+        m_impl->host->Detach();
+    }
+}
+
 uint32_t VirtualLine::HostBaudRate() const {
     return m_impl->hostSettings.baudRate;
 }
@@ -355,20 +375,59 @@ void VirtualPortSystem::Connect(int portNumber, VirtualLine* line) {
     }
 }
 
-std::unique_ptr<IPortDriver> VirtualPortSystem::Open(const std::string& name) {
-    if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '4') {
+void VirtualPortSystem::Describe(int portNumber, PortInfo info) {
+    if (portNumber >= 1 && portNumber <= 4) {
+        m_infos[portNumber] = std::move(info);
+    }
+}
+
+void VirtualPortSystem::RefuseOpen(int portNumber, PortFailure failure) {
+    if (portNumber >= 1 && portNumber <= 4) {
+        m_refusals[portNumber] = std::move(failure);
+    }
+}
+
+std::unique_ptr<IPortDriver> VirtualPortSystem::Open(const std::string& name,
+                                                     PortFailure* failure) {
+    const auto refuse = [failure](PortFailure why) -> std::unique_ptr<IPortDriver> {
+        if (failure != nullptr) {
+            *failure = std::move(why);
+        }
         return nullptr;
+    };
+    const PortFailure absent{PortProblem::NoDevice, 0, "no device stands for " + name, {}};
+    if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '4') {
+        return refuse(absent);
     }
     const int portNumber = name[3] - '0';
     VirtualLine* line = m_lines[portNumber];
+    if (m_refusals[portNumber].problem != PortProblem::None) {
+        return refuse(m_refusals[portNumber]);
+    }
     if (line == nullptr) {
-        return nullptr;
+        return refuse(absent);
     }
     std::unique_ptr<IPortDriver> driver = line->OpenHostEnd();
-    if (driver != nullptr) {
-        ++m_opens[portNumber];
+    if (driver == nullptr) {
+        return refuse(PortFailure{PortProblem::InUse, 0, "the virtual line is open already", {}});
+    }
+    ++m_opens[portNumber];
+    if (failure != nullptr) {
+        *failure = PortFailure{};
     }
     return driver;
+}
+
+PortMap VirtualPortSystem::Ports() {
+    PortMap map;
+    for (int n = 1; n <= 4; ++n) {
+        if (m_infos[n]) {
+            map.com[static_cast<size_t>(n - 1)] = *m_infos[n];
+        } else if (m_lines[n] != nullptr) {
+            map.com[static_cast<size_t>(n - 1)].device = "virtual line " + std::to_string(n);
+        }
+    }
+    return map;
 }
 
 int VirtualPortSystem::OpenCount(int portNumber) const {

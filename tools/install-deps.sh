@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the GUI, the fuzzers, the demo and the
-# Windows build (MinGW-w64 cross compiler, GoogleTest's sources, Wine) need (and the tools for
-# screenshots and for trying the GUI under a window manager: imagemagick, openbox).
+# Debian package (make package, lintian) and the Windows build (MinGW-w64 cross compiler,
+# GoogleTest's sources, Wine) need, and the tools for screenshots and for trying the GUI under a
+# window manager (imagemagick, openbox).
 # Idempotent; prints nothing when everything is already there. Run as root (or with sudo).
 set -euo pipefail
 
 packages=(
     g++ make cmake ninja-build pkg-config
-    libcli11-dev
+    libcli11-dev zlib1g-dev libudev-dev
+    umockdev libumockdev-dev
     libgtest-dev libgmock-dev
     libwxgtk3.2-dev libgtk-3-dev
     fonts-liberation2
     xvfb xauth xdotool x11-utils x11-apps imagemagick openbox
     clang libclang-rt-14-dev
     clang-format clang-tidy cppcheck
+    dpkg-dev file lintian desktop-file-utils
+    tzdata
     g++-mingw-w64-x86-64-posix googletest wine wine64 time
 )
 

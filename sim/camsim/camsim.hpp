@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <functional>
 #include <map>
@@ -26,6 +27,7 @@ struct Options {
     bool lineTime = false;
     bool ignoreStdin = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line (without the program name). On a mistake returns nothing and puts a
@@ -33,7 +35,7 @@ struct Options {
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string* error);
 std::string HelpText();
 
-// Half-seconds since 1994-01-01 00:00:00 local time, now.
+// Half-seconds since 1994-01-01 00:00:00 local standard time, now.
 uint32_t CameraClockNow();
 
 // The camera's end of a pseudo-terminal master, in real time. With line time on, bytes go out
@@ -90,8 +92,28 @@ class PtyLine final : public sim::ICameraLine {
 // Runs until end of standard input (unless ignored) or SIGINT/SIGTERM.
 void RunEventLoop(PtyLine& line, int masterFd, bool watchStdin);
 
-// Writes the files named in the options; returns false and reports on standard error when one
-// cannot be written.
-bool SaveReceivedData(const sim::VirtualCamera& camera, const Options& options);
+// The files named by --save-image, --save-params and --save-banks: opened (emptied) at start,
+// written with what the camera received on exit.
+class SaveFiles {
+  public:
+    SaveFiles() = default;
+    ~SaveFiles();
+    SaveFiles(const SaveFiles&) = delete;
+    SaveFiles& operator=(const SaveFiles&) = delete;
+
+    // False, with the reason on standard error, when a named file cannot be opened for writing.
+    bool Open(const Options& options);
+    // Writes and closes every file; false, reported on standard error, when one write fails.
+    bool Write(const sim::VirtualCamera& camera);
+
+  private:
+    enum class Content { Image, Parameters, Banks };
+    struct Target {
+        std::string path;
+        Content content;
+        std::FILE* file;
+    };
+    std::vector<Target> m_targets;
+};
 
 }  // namespace camsim

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "generated/version.hpp"
 #include "sim/camsim/camsim.hpp"
 
 namespace {
@@ -58,6 +59,15 @@ int main(int argc, char** argv) {
         std::cout << camsim::HelpText();
         return 0;
     }
+    if (options->version) {
+        std::cout << "tk358-camsim " << build_info::kVersionText << '\n';
+        return 0;
+    }
+
+    camsim::SaveFiles saveFiles;
+    if (!saveFiles.Open(*options)) {
+        return 1;
+    }
 
     std::FILE* log = stderr;
     if (!options->logFile.empty()) {
@@ -74,6 +84,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    const std::string startedAt = WallClockText();  // the moment the line's clock starts from
     camsim::PtyLine line(pty.master, options->lineTime);
     sim::VirtualCamera camera(line);
     camera.State() = options->state;
@@ -82,13 +93,16 @@ int main(int argc, char** argv) {
     }
     camera.Faults() = options->faults;
     camera.Timing() = options->timing;
+    // Laid out as tk358fw's wire trace: milliseconds since the start, then the event.
     camera.SetLogger([log](uint64_t atUs, const std::string& text) {
-        std::fprintf(log, "%12.6f  %s\n", static_cast<double>(atUs) / 1e6, text.c_str());
+        std::fprintf(log, "%12.3f  %s\n", static_cast<double>(atUs) / 1e3, text.c_str());
         std::fflush(log);
     });
     line.SetReceiver(&camera);
 
-    std::fprintf(log, "%12.6f  camera in %s mode on %s\n", 0.0,
+    std::fprintf(log, "# tk358-camsim log, started %s; times in milliseconds since then\n",
+                 startedAt.c_str());
+    std::fprintf(log, "%12.3f  camera in %s mode on %s\n", static_cast<double>(line.NowUs()) / 1e3,
                  options->state.mode == sim::CameraMode::Normal ? "normal" : "download",
                  pty.path.c_str());
     std::fflush(log);
@@ -96,8 +110,8 @@ int main(int argc, char** argv) {
 
     camsim::RunEventLoop(line, pty.master, !options->ignoreStdin);
 
-    std::fprintf(log, "%12.6f  stopped\n", static_cast<double>(line.NowUs()) / 1e6);
-    const bool saved = camsim::SaveReceivedData(camera, *options);
+    std::fprintf(log, "%12.3f  stopped\n", static_cast<double>(line.NowUs()) / 1e3);
+    const bool saved = saveFiles.Write(camera);
     if (log != stderr) {
         std::fclose(log);
     }

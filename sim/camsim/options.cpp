@@ -1,6 +1,6 @@
 // The command line of tk358-camsim and its help text.
-#include <cerrno>
-#include <cstdlib>
+#include <charconv>
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -12,14 +12,13 @@ namespace camsim {
 
 namespace {
 
+// A decimal number of digits only: no sign, no blanks, and a leading 0 is no octal prefix.
 bool ParseNumber(const std::string& text, long long low, long long high, long long* out) {
-    if (text.empty()) {
-        return false;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text.c_str(), &end, 0);
-    if (errno != 0 || *end != '\0' || value < low || value > high) {
+    long long value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, 10);
+    if (text.empty() || text[0] == '-' || error != std::errc() || stop != end || value < low ||
+        value > high) {
         return false;
     }
     *out = value;
@@ -67,14 +66,13 @@ void FillPictures(sim::PictureStore* store, int count) {
 }  // namespace
 
 uint32_t CameraClockNow() {
-    std::tm base{};
-    base.tm_year = 94;
-    base.tm_mon = 0;
-    base.tm_mday = 1;
-    base.tm_isdst = 0;
-    const std::time_t start = std::mktime(&base);
-    const std::time_t now = std::time(nullptr);
-    return now > start ? static_cast<uint32_t>(2 * (now - start)) : 0;
+    // Local standard time now, counted like UTC: UTC shifted by the zone's standard offset.
+    tzset();
+    const auto standardNow = static_cast<long long>(std::time(nullptr)) - timezone;
+    const std::chrono::sys_seconds start =
+        std::chrono::sys_days{std::chrono::year{1994} / std::chrono::January / 1};
+    const long long since = standardNow - start.time_since_epoch().count();
+    return since > 0 ? static_cast<uint32_t>(2 * since) : 0;
 }
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string* error) {
@@ -119,13 +117,14 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--pictures1", number(0, 32767, [&](long long n) { FillPictures(&s.store1, int(n)); })},
         {"--id", [&](const std::string& v) { return CopyText(v, &s.cameraId), true; }},
         {"--text", [&](const std::string& v) { return CopyText(v, &s.text), true; }},
-        {"--version",
+        {"--firmware-version",
          [&](const std::string& v) {
              const size_t dot = v.find('.');
              long long major = 0;
              long long minor = 0;
-             if (dot == std::string::npos || !ParseNumber(v.substr(0, dot), 0, 255, &major) ||
-                 !ParseNumber(v.substr(dot + 1), 0, 255, &minor)) {
+             // The status block carries each part as two decimal digits.
+             if (dot == std::string::npos || !ParseNumber(v.substr(0, dot), 0, 99, &major) ||
+                 !ParseNumber(v.substr(dot + 1), 0, 99, &minor)) {
                  return false;
              }
              s.versionMajor = static_cast<uint8_t>(major);
@@ -167,6 +166,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
          number(0, 199'000, [&](long long n) { o.timing.slowCommandUs = uint64_t(n) * 1000; })},
         {"--gap-ms",
          number(1, 1000, [&](long long n) { o.timing.interByteGapUs = uint64_t(n) * 1000; })},
+        {"--loader-start-ms",
+         number(0, 60'000, [&](long long n) { o.timing.loaderStartUs = uint64_t(n) * 1000; })},
         {"--log", text(&o.logFile)},
         {"--save-image", text(&o.saveImage)},
         {"--save-params", text(&o.saveParams)},
@@ -176,6 +177,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         {"--store1", &s.store1Present},     {"--unplugged", &f.unplugged},
         {"--ignore-break", &f.ignoreBreak}, {"--line-time", &o.lineTime},
         {"--ignore-stdin", &o.ignoreStdin}, {"--help", &o.help},
+        {"--version", &o.version},
     };
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -233,14 +235,19 @@ Camera state:
   --store1                 store 1 is present
   --id TEXT                camera ID (up to 32 characters)
   --text TEXT              the 11-character text of the status block
-  --version MAJOR.MINOR    firmware version, default 1.5
+  --firmware-version MAJOR.MINOR
+                           the camera's firmware version, each part 0 to 99, default 1.5
   --clock N|now            camera clock in half-seconds since 1994-01-01 00:00:00 local time
   --state-byte N           state byte of the status block (2 = accepts commands), default 2
   --slow-ms N              time commands 0x45, 0x46, 0x48, 0x4A take to complete, default 20
   --gap-ms N               a pause of more than N ms between two received bytes drops a partly
                            received packet, default 60
+  --loader-start-ms N      after the switch into download mode the camera hears nothing for N ms
+                           while its loader starts, default 300
 
-Faults (OP is an opcode such as 0x7F, or "any"):
+Numbers are decimal.
+
+Faults (OP is an opcode in decimal, such as 127 for 0x7F, or "any"):
   --refuse OP              answer 0xE1 to command OP
   --answer-10 OP           answer 0x10 instead of 0xD1 to command OP
   --bad-xor-packet N       send a wrong XOR byte on the N-th data packet sent (1-based)
@@ -248,7 +255,7 @@ Faults (OP is an opcode such as 0x7F, or "any"):
   --refuse-data K          answer 0xE3 to the next K good data packets received
   --e2 OP                  send 0xE2 instead of the data packet of command OP
   --completion-for OP      send a wrong completion byte for command OP ...
-  --completion-byte B      ... namely B (default 0x01)
+  --completion-byte B      ... namely B (default 1)
   --no-completion OP       send no completion byte for command OP
   --fail-block N           refuse the block command for block N
   --stall-ms N             wait N ms more before every answer (below 1900 stays within the
@@ -262,13 +269,15 @@ Faults (OP is an opcode such as 0x7F, or "any"):
 
 Output:
   --log FILE               log every packet, answer, speed change and greeting, one line each
-                           with the time in seconds since start (default: standard error)
+                           with the time in milliseconds since start, laid out like tk358fw's
+                           --trace (default: standard error)
   --save-image FILE        on exit: the firmware image received, raw, 196,608 bytes
   --save-params FILE       on exit: the parameter writes in order, lines "number value seconds"
   --save-banks FILE        on exit: the bank commands in order, lines "bank seconds"
   --line-time              pace the line at the agreed speed (see above)
   --ignore-stdin           do not stop at end of standard input (stop with a signal)
   --help                   this text
+  --version                the program's name and version
 
 Options take their value as the next argument or after '=' (--mode=download).
 )";

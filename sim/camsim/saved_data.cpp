@@ -1,5 +1,9 @@
 // The files tk358-camsim writes on exit: the received image, parameter writes and bank commands.
+// They are opened at start, so that a file that cannot be written is refused before the camera
+// runs rather than after an update has gone through it.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "sim/camsim/camsim.hpp"
@@ -7,20 +11,6 @@
 namespace camsim {
 
 namespace {
-
-bool WriteFile(const std::string& path, const std::string& content) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        std::cerr << "tk358-camsim: cannot write " << path << "\n";
-        return false;
-    }
-    const bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!ok || !closed) {
-        std::cerr << "tk358-camsim: cannot write " << path << "\n";
-    }
-    return ok && closed;
-}
 
 std::string Seconds(uint64_t us) {
     char text[32];
@@ -30,26 +20,64 @@ std::string Seconds(uint64_t us) {
 
 }  // namespace
 
-bool SaveReceivedData(const sim::VirtualCamera& camera, const Options& options) {
+SaveFiles::~SaveFiles() {
+    for (Target& target : m_targets) {
+        if (target.file != nullptr) {
+            std::fclose(target.file);
+        }
+    }
+}
+
+bool SaveFiles::Open(const Options& options) {
+    const std::pair<const std::string*, Content> named[] = {
+        {&options.saveImage, Content::Image},
+        {&options.saveParams, Content::Parameters},
+        {&options.saveBanks, Content::Banks},
+    };
+    for (const auto& [path, content] : named) {
+        if (path->empty()) {
+            continue;
+        }
+        std::FILE* file = std::fopen(path->c_str(), "wb");
+        if (file == nullptr) {
+            std::cerr << "tk358-camsim: cannot write " << *path << ": " << std::strerror(errno)
+                      << "\n";
+            return false;
+        }
+        m_targets.push_back({*path, content, file});
+    }
+    return true;
+}
+
+bool SaveFiles::Write(const sim::VirtualCamera& camera) {
     bool ok = true;
-    if (!options.saveImage.empty()) {
-        const auto image = camera.Image();
-        ok = WriteFile(options.saveImage, std::string(image.begin(), image.end())) && ok;
-    }
-    if (!options.saveParams.empty()) {
+    for (Target& target : m_targets) {
         std::string text;
-        for (const auto& p : camera.Parameters()) {
-            text += std::to_string(p.number) + " " + std::to_string(p.value) + " " +
-                    Seconds(p.atUs) + "\n";
+        switch (target.content) {
+            case Content::Image: {
+                const auto image = camera.Image();
+                text.assign(image.begin(), image.end());
+                break;
+            }
+            case Content::Parameters:
+                for (const auto& p : camera.Parameters()) {
+                    text += std::to_string(p.number) + " " + std::to_string(p.value) + " " +
+                            Seconds(p.atUs) + "\n";
+                }
+                break;
+            case Content::Banks:
+                for (const auto& b : camera.Banks()) {
+                    text += std::to_string(b.bank) + " " + Seconds(b.atUs) + "\n";
+                }
+                break;
         }
-        ok = WriteFile(options.saveParams, text) && ok;
-    }
-    if (!options.saveBanks.empty()) {
-        std::string text;
-        for (const auto& b : camera.Banks()) {
-            text += std::to_string(b.bank) + " " + Seconds(b.atUs) + "\n";
+        const bool written = std::fwrite(text.data(), 1, text.size(), target.file) == text.size();
+        const bool closed = std::fclose(target.file) == 0;
+        target.file = nullptr;
+        if (!written || !closed) {
+            std::cerr << "tk358-camsim: cannot write " << target.path << "\n";
+            ok = false;
         }
-        ok = WriteFile(options.saveBanks, text) && ok;
     }
     return ok;
 }

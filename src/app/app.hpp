@@ -8,9 +8,11 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -98,7 +100,8 @@ class IUserInterface {
     // Dialogs 103, 104, 105 and 112 with their text; returns kDialogOk or kDialogQuit.
     virtual int RunTextDialog(DialogId dialog, const std::string& text) = 0;
     // Beep, then a message box with the title string, one OK button and the information icon.
-    virtual void ShowMessage(const std::string& text) = 0;
+    // `extendedText` (may be empty) goes under the text: what lies behind it, line by line.
+    virtual void ShowMessage(const std::string& text, const std::string& extendedText) = 0;
     // The open-file dialog: kChooseOk with the chosen (existing) file's path, kChooseCancelled,
     // or kChooseDialogFailed.
     virtual int16_t ChooseFile(const std::string& filter, const std::string& initialName,
@@ -110,6 +113,53 @@ class IUserInterface {
     // A new progress window, or null when it cannot be created.
     virtual std::unique_ptr<IProgressWindow> CreateProgressWindow() = 0;
 };
+
+// ---------------------------------------------------------------------------------------------
+// Signals from outside the camera.
+// ---------------------------------------------------------------------------------------------
+
+// The run's answer to the signals that would end it, in force while the object lives (one at a
+// time; the dispositions found are put back after). SIGPIPE and SIGHUP are ignored: a write to a
+// closed pipe or a hung-up terminal just fails, and the update goes on. SIGINT and SIGTERM end
+// the process at once, by that signal, after every open port has been put back as found, except
+// inside an exchange section (CSignalsHeld). A signal the process was started to ignore stays
+// ignored.
+class CRunSignals {
+  public:
+    CRunSignals();
+    ~CRunSignals();
+    CRunSignals(const CRunSignals&) = delete;
+    CRunSignals& operator=(const CRunSignals&) = delete;
+};
+
+enum class ExchangeSection {
+    // SIGINT and SIGTERM are held until Connect returns (a notice says so on standard error);
+    // then the owner releases the port and ends the run by the first of them.
+    Connect,
+    // The first SIGINT or SIGTERM is acknowledged on standard error and the transfer goes on; from
+    // the second on, TransferStopRequested() is true and the progress callback stops the transfer
+    // after the current block.
+    Transfer,
+};
+
+// A stretch of camera exchanges that SIGINT and SIGTERM do not interrupt; the count of them
+// starts at 0 with each section.
+class CSignalsHeld {
+  public:
+    explicit CSignalsHeld(ExchangeSection section);
+    ~CSignalsHeld();
+    CSignalsHeld(const CSignalsHeld&) = delete;
+    CSignalsHeld& operator=(const CSignalsHeld&) = delete;
+
+    // SIGINT and SIGTERM received since the section began.
+    int Received() const;
+    // When one was received: ends the process by the first of them (ports put back as found).
+    // The caller releases its link first.
+    void EndRunIfReceived() const;
+};
+
+// True inside the transfer's section once a second SIGINT or SIGTERM has come.
+bool TransferStopRequested();
 
 // ---------------------------------------------------------------------------------------------
 // The update procedure object.
@@ -144,6 +194,8 @@ class CFirmwareUpdater {
     int32_t OnDownloadProgress(uint32_t stage, int32_t value, int32_t, int32_t);
 
     IUserInterface& Ui() { return m_ui; }
+    // What COM1 to COM4 stand for during this run.
+    const PortMap& Ports() const { return m_portMap; }
 
     // Fields the windows read.
     std::unique_ptr<IProgressWindow> m_pProgressDialog;
@@ -161,6 +213,7 @@ class CFirmwareUpdater {
   private:
     IUserInterface& m_ui;
     IPortSystem& m_ports;
+    PortMap m_portMap;
 };
 
 // Text that comes from the camera (its ID, and the prompt line that shows it) as display text in
@@ -172,16 +225,49 @@ std::string CameraTextToUtf8(std::string_view bytes);
 // The process-wide update procedure object; null while there is none.
 extern CFirmwareUpdater* g_pUpdater;
 
+// Answers to the terminal front end's questions given ahead (on the command line).
+struct ConsoleAnswers {
+    std::optional<int16_t> port;      // the port question: 0 AUTO, 1 to 4 COM1 to COM4
+    std::optional<std::string> file;  // the first file question: the path
+};
+
 // The terminal front end: runs one update on standard input and output; returns the exit status
-// (0 installed, 1 failed, 2 ended by the user's choice or refused).
-int RunConsoleUpdate(IPortSystem& ports);
+// (0 installed, 1 failed, 2 ended by the user's choice or refused). After a failed transfer it
+// names the retry procedure installed beside this program, if there is one.
+int RunConsoleUpdate(IPortSystem& ports, const ConsoleAnswers& answers = {});
 // The same on the given streams; `terminal` selects the progress bar redrawn in place, otherwise
-// progress is written as lines; `echoInput` echoes each answer read (input that is no terminal).
+// progress is written as lines; `echoInput` echoes each answer read (input that is no terminal);
+// `answers` are given ahead; `retryProcedure` is the path named after a failed transfer (empty:
+// none).
 int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bool terminal,
-                     bool echoInput);
+                     bool echoInput, const ConsoleAnswers& answers = {},
+                     const std::string& retryProcedure = {});
+
+// The retry procedure installed with the program at `program` (in the documents' folder of the
+// same installation), or empty when there is none.
+std::string InstalledRetryProcedure(const std::filesystem::path& program);
 
 // The process exit status for an outcome: 0 installed, 1 failed, 2 ended by choice.
 int ExitStatusFor(CFirmwareUpdater::Outcome outcome);
+
+// ---------------------------------------------------------------------------------------------
+// Ports in words: the port list and the reasons behind a camera that was not found.
+// ---------------------------------------------------------------------------------------------
+
+// "COM1  /dev/ttyUSB0  FTDI FT232R USB UART, serial A12345, USB 0403:6001", "COM3  no device";
+// a device named rather than found is marked "(from TK358FW_COM1)". Devices are padded to
+// `deviceWidth` characters.
+std::string PortLine(int portNumber, const PortInfo& info, size_t deviceWidth);
+// COM1 to COM4 as PortLine gives them, one per line.
+std::string PortLines(const PortMap& map);
+// The whole list: COM1 to COM4, the devices found beyond them with how to reach them, and the
+// devices never searched.
+void WritePortList(std::ostream& out, const PortMap& map);
+// One line per port tried with what came of it ("COM1 (/dev/ttyUSB0): permission denied"),
+// each followed by the fix for the common causes; empty when no port was tried.
+std::string PortsTriedReport(const std::vector<PortAttempt>& tried, const PortMap& map);
+// The same for the last port tried, only when it failed while open (the device went away).
+std::string PortFailureReport(const std::vector<PortAttempt>& tried, const PortMap& map);
 
 // ---------------------------------------------------------------------------------------------
 // The terminal front end.
@@ -196,23 +282,47 @@ ConsoleChoice ParsePortAnswer(std::string_view line, int16_t* port);
 // Continue/Quit: empty, C or CONTINUE -> Continue; Q or QUIT -> Quit.
 ConsoleChoice ParseContinueQuitAnswer(std::string_view line);
 // A text as the terminal shows it: each carriage return (alone or before a line feed) becomes
-// a line break.
+// a line break; every other control character is made visible as in TerminalLine.
 std::string TerminalText(std::string_view text);
+// Text from outside (camera, file, input) as one terminal line: control characters (C0 line
+// breaks included, DEL) and bytes that are no UTF-8 are shown as \xNN, C1 characters as \u0080
+// to \u009f. Other UTF-8 text is kept.
+std::string TerminalLine(std::string_view text);
+
+// The questions of the terminal front end, and the answers given ahead for them. With both the
+// port and the file given the run is unattended: nothing is read from the input, a question that
+// offers Continue or Quit takes Quit (the safe answer) and a message with only OK is passed. The
+// port and the file answer their own question once; whatever else comes is read as usual.
+class CPresetAnswers {
+  public:
+    enum class Question { Port, File, ContinueOrQuit, Acknowledge };
+
+    explicit CPresetAnswers(ConsoleAnswers answers = {});
+    // The answer line for `question` given ahead, or nothing when it is to be read.
+    std::optional<std::string> Take(Question question);
+
+  private:
+    ConsoleAnswers m_answers;
+    bool m_unattended;
+};
 
 class CConsoleUserInterface final : public IUserInterface, public IPromptBar {
   public:
     // `terminal`: output is a terminal (progress redrawn in place). When input is not a terminal
     // (`echoInput`), each answer read is echoed so that the transcript reads as a dialogue.
-    CConsoleUserInterface(std::istream& in, std::ostream& out, bool terminal, bool echoInput);
+    CConsoleUserInterface(std::istream& in, std::ostream& out, bool terminal, bool echoInput,
+                          CPresetAnswers answers = CPresetAnswers());
 
     // Makes this the updater's prompt bar.
     void Attach(CFirmwareUpdater* updater);
+    // The path printed below the message of a failed transfer (empty: nothing is printed).
+    void SetRetryProcedure(std::string path) { m_retryProcedure = std::move(path); }
 
     ViewRect ViewClientRect() override;
     void RepaintView() override;
     int RunPortDialog(int16_t* port) override;
     int RunTextDialog(DialogId dialog, const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& extendedText) override;
     int16_t ChooseFile(const std::string& filter, const std::string& initialName,
                        std::string* path) override;
     void BeginWaitCursor() override;
@@ -223,16 +333,19 @@ class CConsoleUserInterface final : public IUserInterface, public IPromptBar {
     void Repaint() override;
 
   private:
-    // Writes `question`, reads one answer line; false at the end of input.
-    bool Ask(const std::string& question, std::string* line);
+    enum class Answer { Read, GivenAhead, EndOfInput };
+    // Writes `question` and takes the answer given ahead for it, or reads one answer line.
+    Answer Ask(CPresetAnswers::Question kind, const std::string& question, std::string* line);
     void WriteTitle();
 
     std::istream& m_in;
     std::ostream& m_out;
     bool m_terminal;
     bool m_echoInput;
+    CPresetAnswers m_presets;
     CFirmwareUpdater* m_updater = nullptr;
     std::string m_lastPrompt;
+    std::string m_retryProcedure;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -244,7 +357,7 @@ struct UiEvent {
         RepaintView,
         PortDialog,  // result, value = port
         TextDialog,  // dialog, text, result
-        Message,     // text
+        Message,     // text, detail = extended text
         ChooseFile,  // text = filter, detail = initial name, result, detail2 = path
         WaitCursorOn,
         WaitCursorOff,
@@ -297,7 +410,7 @@ class CScriptedUserInterface final : public IUserInterface, public IPromptBar {
     void RepaintView() override;
     int RunPortDialog(int16_t* port) override;
     int RunTextDialog(DialogId dialog, const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& extendedText) override;
     int16_t ChooseFile(const std::string& filter, const std::string& initialName,
                        std::string* path) override;
     void BeginWaitCursor() override;

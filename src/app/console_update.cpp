@@ -1,13 +1,17 @@
 // Runs one update with the terminal front end.
 #include <unistd.h>
 
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 #include "app/app.hpp"
 
 int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bool terminal,
-                     bool echoInput) {
-    CConsoleUserInterface ui(in, out, terminal, echoInput);
+                     bool echoInput, const ConsoleAnswers& answers,
+                     const std::string& retryProcedure) {
+    CConsoleUserInterface ui(in, out, terminal, echoInput, CPresetAnswers(answers));
+    ui.SetRetryProcedure(retryProcedure);
     CFirmwareUpdater updater(ui, ports);
     g_pUpdater = &updater;
     ui.Attach(&updater);
@@ -18,8 +22,12 @@ int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bo
     return ExitStatusFor(outcome);
 }
 
-int RunConsoleUpdate(IPortSystem& ports) {
+int RunConsoleUpdate(IPortSystem& ports, const ConsoleAnswers& answers) {
     const bool outputIsTerminal = ::isatty(STDOUT_FILENO) != 0;
     const bool inputIsTerminal = ::isatty(STDIN_FILENO) != 0;
-    return RunConsoleUpdate(ports, std::cin, std::cout, outputIsTerminal, !inputIsTerminal);
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::string retryProcedure = error ? std::string() : InstalledRetryProcedure(program);
+    return RunConsoleUpdate(ports, std::cin, std::cout, outputIsTerminal, !inputIsTerminal,
+                            answers, retryProcedure);
 }

@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 #include <system_error>
+#include <utility>
 
 #include "app/app.hpp"
 
@@ -79,8 +80,12 @@ class CConsoleProgressWindow final : public IProgressWindow {
 }  // namespace
 
 CConsoleUserInterface::CConsoleUserInterface(std::istream& in, std::ostream& out, bool terminal,
-                                             bool echoInput)
-    : m_in(in), m_out(out), m_terminal(terminal), m_echoInput(echoInput) {}
+                                             bool echoInput, CPresetAnswers answers)
+    : m_in(in),
+      m_out(out),
+      m_terminal(terminal),
+      m_echoInput(echoInput),
+      m_presets(std::move(answers)) {}
 
 void CConsoleUserInterface::Attach(CFirmwareUpdater* updater) {
     m_updater = updater;
@@ -89,22 +94,30 @@ void CConsoleUserInterface::Attach(CFirmwareUpdater* updater) {
     }
 }
 
-bool CConsoleUserInterface::Ask(const std::string& question, std::string* line) {
+CConsoleUserInterface::Answer CConsoleUserInterface::Ask(CPresetAnswers::Question kind,
+                                                         const std::string& question,
+                                                         std::string* line) {
     m_out << question;
+    if (std::optional<std::string> given = m_presets.Take(kind)) {
+        *line = std::move(*given);
+        m_out << *line << '\n';
+        m_out.flush();
+        return Answer::GivenAhead;
+    }
     m_out.flush();
     if (!std::getline(m_in, *line)) {
         m_out << '\n';
         m_out.flush();
-        return false;
+        return Answer::EndOfInput;
     }
     if (!line->empty() && line->back() == '\r') {
         line->pop_back();
     }
     if (m_echoInput) {
-        m_out << *line << '\n';
+        m_out << TerminalLine(*line) << '\n';
         m_out.flush();
     }
-    return true;
+    return Answer::Read;
 }
 
 void CConsoleUserInterface::WriteTitle() {
@@ -120,9 +133,13 @@ void CConsoleUserInterface::RepaintView() {}
 int CConsoleUserInterface::RunPortDialog(int16_t* port) {
     WriteTitle();
     m_out << "Connect Port: AUTO COM1 COM2 COM3 COM4\n";
+    if (m_updater != nullptr) {
+        m_out << PortLines(m_updater->Ports());
+    }
     for (;;) {
         std::string line;
-        if (!Ask("Port (Enter: AUTO) or Quit: ", &line)) {
+        if (Ask(CPresetAnswers::Question::Port, "Port (Enter: AUTO) or Quit: ", &line) ==
+            Answer::EndOfInput) {
             return kDialogQuit;
         }
         int16_t chosen = 0;
@@ -147,15 +164,16 @@ int CConsoleUserInterface::RunTextDialog(DialogId dialog, const std::string& tex
     std::string line;
     if (dialog == kDialogImagesPresent) {
         // Its only button is Quit: any line, and the end of input, close it.
-        Ask("Quit (Enter): ", &line);
+        Ask(CPresetAnswers::Question::Acknowledge, "Quit (Enter): ", &line);
         return kDialogQuit;
     }
     if (dialog == kDialogSuccess) {
-        Ask("OK (Enter): ", &line);
+        Ask(CPresetAnswers::Question::Acknowledge, "OK (Enter): ", &line);
         return kDialogOk;
     }
     for (;;) {
-        if (!Ask("Continue or Quit (Enter: Continue): ", &line)) {
+        if (Ask(CPresetAnswers::Question::ContinueOrQuit,
+                "Continue or Quit (Enter: Continue): ", &line) == Answer::EndOfInput) {
             return kDialogQuit;
         }
         const ConsoleChoice choice = ParseContinueQuitAnswer(line);
@@ -168,14 +186,20 @@ int CConsoleUserInterface::RunTextDialog(DialogId dialog, const std::string& tex
     }
 }
 
-void CConsoleUserInterface::ShowMessage(const std::string& text) {
+void CConsoleUserInterface::ShowMessage(const std::string& text, const std::string& extendedText) {
     if (m_terminal) {
         m_out << '\a';
     }
     WriteTitle();
     m_out << TerminalText(text) << '\n';
+    if (!extendedText.empty()) {
+        m_out << '\n' << extendedText;
+    }
+    if (text == LoadString(kStrUpdateFailed) && !m_retryProcedure.empty()) {
+        m_out << "The retry procedure: " << m_retryProcedure << '\n';
+    }
     std::string line;
-    Ask("OK (Enter): ", &line);
+    Ask(CPresetAnswers::Question::Acknowledge, "OK (Enter): ", &line);
 }
 
 int16_t CConsoleUserInterface::ChooseFile(const std::string& filter,
@@ -186,7 +210,9 @@ int16_t CConsoleUserInterface::ChooseFile(const std::string& filter,
     WriteTitle();
     for (;;) {
         std::string line;
-        if (!Ask(description + ", path of the file (Enter: cancel): ", &line)) {
+        const Answer answer = Ask(CPresetAnswers::Question::File,
+                                  description + ", path of the file (Enter: cancel): ", &line);
+        if (answer == Answer::EndOfInput) {
             return kChooseCancelled;
         }
         // Blanks around the path are dropped; its letters keep their case.
@@ -202,6 +228,10 @@ int16_t CConsoleUserInterface::ChooseFile(const std::string& filter,
             const std::filesystem::path full = std::filesystem::absolute(chosen, error);
             *path = error ? chosen.string() : full.string();
             return kChooseOk;
+        }
+        // A path given ahead is not asked again: the choice fails and the workflow says why.
+        if (answer == Answer::GivenAhead) {
+            return kChooseDialogFailed;
         }
         // Like the desktop's file dialog, only an existing file can be chosen.
         m_out << LoadString(kStrFileNotFound) << '\n';
@@ -219,7 +249,8 @@ std::unique_ptr<IProgressWindow> CConsoleUserInterface::CreateProgressWindow() {
 void CConsoleUserInterface::Repaint() {
     const std::string text = m_updater != nullptr ? m_updater->m_promptText : std::string();
     if (!text.empty() && text != m_lastPrompt) {
-        m_out << TerminalText(CameraTextToUtf8(text)) << '\n';
+        // The camera's ID is part of it: one line, nothing in it reaches the terminal as control.
+        m_out << TerminalLine(CameraTextToUtf8(text)) << '\n';
         m_out.flush();
     }
     m_lastPrompt = text;

@@ -1,13 +1,16 @@
-// The transfer's progress callback: opens, draws and closes the progress window.
+// The transfer's progress callback: opens, draws and closes the progress window, and stops the
+// transfer after a block when stop signals ask for it.
 #include "app/app.hpp"
 
 int32_t CFirmwareUpdater::OnDownloadProgress(uint32_t stage, int32_t value, int32_t, int32_t) {
+    // Only after a block: the transfer then writes the fixed parameters and closes the port.
+    const int32_t goOn = stage == 1 && TransferStopRequested() ? 0 : 1;
     if (stage == 0) {
         m_pProgressDialog = m_ui.CreateProgressWindow();
         m_progressOpen = 1;
     }
     if (!m_pProgressDialog) {
-        return 1;
+        return goOn;
     }
     if (stage <= 3) {
         const char* text = kProgressRunning;
@@ -27,5 +30,5 @@ int32_t CFirmwareUpdater::OnDownloadProgress(uint32_t stage, int32_t value, int3
             m_progressOpen = 0;
         }
     }
-    return 1;
+    return goOn;
 }

@@ -23,7 +23,7 @@ int16_t CFirmwareUpdater::ChooseFirmwareFile(bool /*openDialog*/, std::string* p
     if (code == kChooseCancelled) {
         return kChooseCancelled;
     }
-    m_ui.ShowMessage(LoadString(kStrFileNotFound));
+    m_ui.ShowMessage(LoadString(kStrFileNotFound), {});
     return kChooseDialogFailed;
 }
 
@@ -33,7 +33,7 @@ bool CFirmwareUpdater::LoadFirmwareFile(const std::string& path, FirmwareImage* 
     const LoadOutcome outcome = ::LoadFirmwareFile(path, image, size);
     m_ui.EndWaitCursor();
     if (outcome != LoadOutcome::Loaded) {
-        m_ui.ShowMessage(LoadString(kStrFileError));
+        m_ui.ShowMessage(LoadString(kStrFileError), {});
         return false;
     }
     return true;

@@ -108,9 +108,10 @@ int CScriptedUserInterface::RunTextDialog(DialogId dialog, const std::string& te
     return result;
 }
 
-void CScriptedUserInterface::ShowMessage(const std::string& text) {
+void CScriptedUserInterface::ShowMessage(const std::string& text, const std::string& extendedText) {
     UiEvent event = MakeEvent(UiEvent::Kind::Message);
     event.text = text;
+    event.detail = extendedText;
     Record(std::move(event));
 }
 

@@ -63,12 +63,21 @@ CFirmwareUpdater::Outcome CFirmwareUpdater::RunUpdate() {
     clockAndIdentity.text = &idText;
     int32_t alreadyInDownloadMode = 0;
     m_ui.BeginWaitCursor();
-    link->Connect(port, kTransferSpeedCode, &information, &clockAndIdentity,
-                  &alreadyInDownloadMode);
-    m_ui.EndWaitCursor();
+    {
+        // A stop signal waits for the camera's answers, then ends the run with the port free.
+        const CSignalsHeld held(ExchangeSection::Connect);
+        link->Connect(port, kTransferSpeedCode, &information, &clockAndIdentity,
+                      &alreadyInDownloadMode);
+        m_ui.EndWaitCursor();
+        if (held.Received() > 0) {
+            ReleaseLink(link);
+            held.EndRunIfReceived();
+        }
+    }
     if (link->GetResult() != 0) {
+        const std::string reasons = PortsTriedReport(link->PortsTried(), m_portMap);
         ReleaseLink(link);
-        m_ui.ShowMessage(notFoundText);
+        m_ui.ShowMessage(notFoundText, reasons);
         return Outcome::Failed;
     }
 
@@ -141,14 +150,19 @@ CFirmwareUpdater::Outcome CFirmwareUpdater::RunUpdate() {
                                                  int32_t b) {
             return OnDownloadProgress(static_cast<uint32_t>(stage), value, a, b);
         };
-        link->DownloadFirmware(image.Data(), progress);
+        {
+            // Stop signals end the transfer only between blocks, the way its own stop does.
+            const CSignalsHeld held(ExchangeSection::Transfer);
+            link->DownloadFirmware(image.Data(), progress);
+        }
         const int16_t result = link->GetResult();
         m_ui.EndWaitCursor();
 
         if (result != 0) {
             image = FirmwareImage{};
+            const std::string reasons = PortFailureReport(link->PortsTried(), m_portMap);
             ReleaseLink(link);
-            m_ui.ShowMessage(failedText);
+            m_ui.ShowMessage(failedText, reasons);
             return Outcome::Failed;
         }
         m_ui.RunTextDialog(

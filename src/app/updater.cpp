@@ -7,7 +7,7 @@
 CFirmwareUpdater* g_pUpdater = nullptr;
 
 CFirmwareUpdater::CFirmwareUpdater(IUserInterface& ui, IPortSystem& ports)
-    : m_ui(ui), m_ports(ports) {}
+    : m_ui(ui), m_ports(ports), m_portMap(ports.Ports()) {}
 
 CFirmwareUpdater::~CFirmwareUpdater() = default;
 

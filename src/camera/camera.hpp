@@ -5,8 +5,14 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <iosfwd>
+#include <memory>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "serial/serial.hpp"
 
@@ -23,7 +29,7 @@ enum : int16_t {
     kResultCommFailure = -1006,
     kResultNoMemory = -1011,
     kResultOther = -1020,
-    kResultCode14 = -1022,
+    kResultReserved = -1022,  // for status 14, which no operation produces
 };
 
 // The result code for a status code.
@@ -108,10 +114,24 @@ struct CameraStatus {
 
 CameraStatus DecodeStatusBlock(const StatusBlock& block);
 
-// Camera clock (half-seconds since 1994-01-01 00:00:00 local standard time) to calendar time,
-// years below 94 raised by 100.
+// ---------------------------------------------------------------------------------------------
+// Values of the camera line that the layers above use as well.
+// ---------------------------------------------------------------------------------------------
+namespace wire {
+
+constexpr uint8_t kAccepted = 0xD1;  // the camera takes a command; the host takes a greeting answer
+constexpr int kWriteTimeoutMs = 200;  // every write of the host
+constexpr int kCompletionMs = 3000;   // completion byte of an ordinary command
+constexpr int kBaseSpeedCode = 96;    // 9,600 bit/s: where a break brings the camera back
+
+}  // namespace wire
+
+// Camera clock (half-seconds since 1994-01-01 00:00:00 local standard time) to calendar time in
+// standard time (daylight-saving flag 0). Clock 0 is 1994-01-01 00:00:00 in every zone.
 CameraTime CameraTimeFromClock(uint32_t clock);
-// Calendar time (with its own daylight-saving flag) to the camera clock.
+// Calendar time to the camera clock, out-of-range fields normalised; with the daylight-saving
+// flag set (or negative and summer time in force) the zone's summer shift for that date is taken
+// off. A reading converts back to itself.
 uint32_t ClockFromCameraTime(const CameraTime& time);
 
 // Builds `info` from decoded values. The two store-figure fields keep what `info` held when
@@ -122,6 +142,7 @@ void FillCameraInfo(const CameraStatus& status, CameraInfo* info);
 // Picture store records.
 // ---------------------------------------------------------------------------------------------
 using NameField = std::array<char, 15>;
+constexpr size_t kNameFieldBytes = std::tuple_size_v<NameField>;
 using NameTable = std::array<NameField, 8>;
 
 struct GroupEntry {
@@ -141,6 +162,13 @@ constexpr size_t kItemCountBytes = 16;   // item count answer: 32-bit big-endian
 constexpr size_t kItemRecordBytes = 20;  // one item of an item list
 // A group travels in one parameter byte: no group above this number can be addressed.
 constexpr int32_t kMaxAddressableGroup = 255;
+// The one rule for group numbers in the picture store operations: every group an operation
+// addresses lies between `lowest` (0; 1 for renaming, group 0 has no name) and the store's group
+// count `groups` as the status block reports it, and not above kMaxAddressableGroup. An operation
+// that would address any other group ends with kResultBadArgument and sends nothing more.
+// ReadGroupTable addresses every group from 0 to the count, so a count below 0 or above
+// kMaxAddressableGroup ends it with kResultBadArgument as well.
+bool GroupAddressable(int32_t group, int32_t lowest, int32_t groups);
 // The count field of an item list is 16-bit signed: no list carries more items.
 constexpr int32_t kMaxListItems = 32767;
 
@@ -250,7 +278,6 @@ public:
     // Command steps; each leaves its outcome in m_status and runs only while it is 0.
     void StatusRequest();
     void Decode();
-    void SpeedCommand(int speedCode);
     void SpeedChange(int speedCode);
     void LinkCheck();
     void StepDownSearch();
@@ -270,6 +297,10 @@ protected:
     // Link check, status request, decode and store check. Returns the operation's return value
     // when it ends here; otherwise nothing, with the store's group count in `groups`.
     std::optional<int32_t> OpenStore(int32_t store, int32_t* groups);
+    // OpenStore, then the group rule (GroupAddressable) for every group in `addressed`, each at
+    // least `lowest`.
+    std::optional<int32_t> OpenStoreGroups(int32_t store, std::initializer_list<int32_t> addressed,
+                                           int32_t lowest);
     // A command with the store in parameter byte 1 (`params` are bytes 1-5; byte 1 is set here).
     // A store other than 0 or 1 sets status 1 and sends nothing.
     void RunStoreCommand(uint8_t opcode, int32_t store, std::array<uint8_t, 5> params, uint8_t* in,
@@ -290,3 +321,83 @@ protected:
 bool SpeedDigitsForCode(int speedCode, uint8_t* high, uint8_t* low);
 // The next lower speed code of the table, or 0.
 int NextLowerSpeedCode(int speedCode);
+
+// ---------------------------------------------------------------------------------------------
+// Wire trace: what went over the line, one line per event, for support.
+// ---------------------------------------------------------------------------------------------
+
+// Writes the port events of a run as lines "<ms since the trace began>  <event>", in the order
+// they happened, and a summary at the end: commands sent, retries, refusals, time-outs, bytes each
+// way. Lines are buffered and handed to the stream (and flushed) at least once a second, before
+// every wait for the line that may last a second or more, at every opening, closing, settings
+// change, break and time-out, and at the end; so a crash or a pulled cable leaves everything but
+// the last moments in the file, and a tool that waits for the camera has written all it saw.
+class CWireTrace {
+  public:
+    // Writes the heading line (with the calendar time of the start) at once.
+    explicit CWireTrace(std::ostream& out);
+    ~CWireTrace();  // Finish()
+    CWireTrace(const CWireTrace&) = delete;
+    CWireTrace& operator=(const CWireTrace&) = delete;
+
+    // Writes the summary and flushes; events after it are not written.
+    void Finish();
+    // False once a write to the stream has failed.
+    bool Good() const { return !m_failed; }
+
+    // The events, as the tracing port system reports them.
+    void PortOpened(const std::string& name, const std::string& device, bool opened,
+                    const std::string& reason);
+    void PortClosed(const std::string& name);
+    void SettingsSet(const LineSettings& settings, bool ok);
+    void BreakSet(bool on, bool ok);
+    void QueuesCounted(const QueueCounts& counts);  // remembered for the next purge
+    void Purged(bool input, bool output, bool ok);
+    void Wrote(uint32_t atMs, const uint8_t* data, uint32_t n, bool ok);
+    void Read(const uint8_t* data, uint32_t n, bool ok);
+    void TimedOut(WaitFor what, uint32_t wanted, uint32_t queued);
+    void WaitBegins(uint32_t deadlineMs);
+
+  private:
+    void Line(uint32_t atMs, const std::string& text);
+    void Flush();
+    // Packet bookkeeping for the summary; each returns whether the event repeats the one before.
+    bool CountWrite(const uint8_t* data, uint32_t n);
+    bool CountFrameAttempt(uint32_t n);
+
+    std::ostream& m_out;
+    std::string m_buffer;
+    uint32_t m_originMs;
+    uint32_t m_bufferedSinceMs = 0;  // time of the oldest line not yet handed to the stream
+    bool m_finished = false;
+    bool m_failed = false;
+
+    std::optional<LineSettings> m_settings;  // as last set on the open port
+    QueueCounts m_counts;                    // as last reported
+
+    std::vector<uint8_t> m_lastPacket;  // the last write of more than one byte
+    bool m_lastPacketIsCommand = false;
+    bool m_acceptedSincePacket = false;  // an accepting answer was read since m_lastPacket
+    uint32_t m_frameAttempt = 0;         // bytes of the last data packet awaited, 0 after a reply
+
+    uint64_t m_commands = 0;
+    uint64_t m_retries = 0;
+    uint64_t m_refusals = 0;
+    uint64_t m_timeouts = 0;
+    uint64_t m_bytesSent = 0;
+    uint64_t m_bytesRead = 0;
+    uint64_t m_bytesDiscarded = 0;
+};
+
+// A port system whose ports report every operation to a wire trace, with the device behind each
+// port name and the reason an opening failed.
+class CTracingPortSystem final : public IPortSystem {
+  public:
+    CTracingPortSystem(IPortSystem& inner, CWireTrace& trace);
+    std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override;
+    PortMap Ports() override { return m_inner.Ports(); }
+
+  private:
+    IPortSystem& m_inner;
+    CWireTrace& m_trace;
+};

@@ -9,11 +9,8 @@ namespace {
 
 constexpr int kContactAttempts = 3;
 constexpr uint32_t kBeforeContactMs = 1000;
-constexpr uint32_t kBreakHeldMs = 300;
-constexpr uint32_t kAfterPortResetMs = 1000;
-constexpr uint32_t kAfterGoodStatusMs = 10;
+constexpr uint32_t kOpenAfterBreakMs = 1000;  // break and base speed to the first status request
 constexpr uint32_t kBetweenCommandsMs = 10;
-constexpr int kBaseSpeedCode = 96;
 
 bool IsSpeedCode(int code) {
     uint8_t high = 0;
@@ -35,11 +32,11 @@ int32_t CCameraProtocol::Open(int32_t speedCode, int32_t portNumber) {
     for (int attempt = 0; attempt < kContactAttempts; ++attempt) {
         DelayMs(kBeforeContactMs);
         SetBreak(0);
-        DelayMs(kBreakHeldMs);
+        DelayMs(wire::kBreakHeldMs);
         SetBreak(1);
         m_commandTries = wire::kCommandTries;
-        SetPortSpeed(kBaseSpeedCode);
-        DelayMs(kAfterPortResetMs);
+        SetPortSpeed(wire::kBaseSpeedCode);
+        DelayMs(kOpenAfterBreakMs);
         m_status = kStatusOk;
         StatusRequest();
         if (m_status == kStatusOk) {
@@ -47,7 +44,7 @@ int32_t CCameraProtocol::Open(int32_t speedCode, int32_t portNumber) {
             if (m_camera.stateByte != wire::kStateReady) {
                 m_status = kStatusWrongState;
             } else {
-                DelayMs(kAfterGoodStatusMs);
+                DelayMs(wire::kAfterGoodStatusMs);
                 StepDownSearch();
             }
             break;
@@ -71,7 +68,7 @@ int32_t CCameraProtocol::Open(int32_t speedCode, int32_t portNumber) {
 int32_t CCameraProtocol::Close() {
     m_status = kStatusOk;
     m_result = kResultOk;
-    SpeedChange(kBaseSpeedCode);
+    SpeedChange(wire::kBaseSpeedCode);
     ClosePort();
     m_status = kStatusOk;  // closing the port cannot fail
     return static_cast<int32_t>(m_status);

@@ -25,7 +25,7 @@ int16_t ResultForStatus(uint32_t status) {
         case 17:
             return kResultWrongState;
         case 14:
-            return kResultCode14;
+            return kResultReserved;
         default:  // 9, 15, 18 and everything above 18
             return kResultOther;
     }

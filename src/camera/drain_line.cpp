@@ -9,10 +9,6 @@ constexpr uint32_t kPauseMs = 1200;        // pause at the start of each round
 constexpr uint32_t kWatchMs = 1200;        // then watch the input for at most this long
 constexpr uint32_t kQuietMs = 100;         // an input empty for this long ends the drain
 
-uint32_t Earliest(uint32_t a, uint32_t b) {
-    return TimeReached(a, b) ? b : a;
-}
-
 }  // namespace
 
 // Arrangement: rounds until the overall limit of 10,000 ms from the call. Each round pauses
@@ -31,9 +27,9 @@ uint32_t CCameraProtocol::DrainLine() {
         if (TimeReached(now, limit)) {
             return kStatusTimeout;
         }
-        now = DelayMs(Earliest(now + kPauseMs, limit) - now);
+        now = DelayMs(Earlier(now + kPauseMs, limit) - now);
 
-        const uint32_t watchEnd = Earliest(now + kWatchMs, limit);
+        const uint32_t watchEnd = Earlier(now + kWatchMs, limit);
         uint32_t quietSince = now;
         for (;;) {
             uint32_t queued = 0;
@@ -52,7 +48,7 @@ uint32_t CCameraProtocol::DrainLine() {
             if (TimeReached(now, watchEnd)) {
                 break;
             }
-            WaitInput(Earliest(quietSince + kQuietMs, watchEnd));
+            WaitInput(Earlier(quietSince + kQuietMs, watchEnd));
         }
     }
 }

@@ -6,13 +6,10 @@
 namespace {
 
 constexpr int kRecoveryAttempts = 3;
-constexpr uint32_t kAfterGoodStatusMs = 10;
 constexpr uint32_t kConfirmAfterChangeMs = 400;  // speed change to confirming status request
 constexpr uint32_t kBeforeBreakMs = 100;
-constexpr uint32_t kBreakHeldMs = 300;
-constexpr uint32_t kAfterPortResetMs = 200;
+constexpr uint32_t kRecoveryAfterBreakMs = 200;  // break and base speed to the speed change
 constexpr uint32_t kSearchStepMs = 200;
-constexpr int kBaseSpeedCode = 96;
 
 }  // namespace
 
@@ -30,7 +27,7 @@ void CCameraProtocol::LinkCheck() {
             m_commandTries = wire::kCommandTries;
             return;
         }
-        DelayMs(kAfterGoodStatusMs);
+        DelayMs(wire::kAfterGoodStatusMs);
         m_commandTries = wire::kCommandTries;
         if (m_preferredSpeed == m_linkSpeed) {
             return;
@@ -45,7 +42,7 @@ void CCameraProtocol::LinkCheck() {
             return;
         }
         Decode();
-        DelayMs(kAfterGoodStatusMs);
+        DelayMs(wire::kAfterGoodStatusMs);
         m_commandTries = wire::kCommandTries;
         return;
     }
@@ -54,11 +51,11 @@ void CCameraProtocol::LinkCheck() {
     for (int attempt = 0; attempt < kRecoveryAttempts; ++attempt) {
         DelayMs(kBeforeBreakMs);
         SetBreak(0);
-        DelayMs(kBreakHeldMs);
+        DelayMs(wire::kBreakHeldMs);
         SetBreak(1);  // ends with its own wait
         m_commandTries = wire::kCommandTries;
-        SetPortSpeed(kBaseSpeedCode);
-        DelayMs(kAfterPortResetMs);
+        SetPortSpeed(wire::kBaseSpeedCode);
+        DelayMs(kRecoveryAfterBreakMs);
         m_status = kStatusOk;
         SpeedChange(m_preferredSpeed);
         if (m_status != kStatusOk) {
@@ -68,19 +65,19 @@ void CCameraProtocol::LinkCheck() {
         StatusRequest();
         if (m_status == kStatusOk) {
             Decode();
-            DelayMs(kAfterGoodStatusMs);
+            DelayMs(wire::kAfterGoodStatusMs);
             m_commandTries = wire::kCommandTries;
             return;
         }
     }
 
-    SetPortSpeed(kBaseSpeedCode);
-    m_linkSpeed = kBaseSpeedCode;
+    SetPortSpeed(wire::kBaseSpeedCode);
+    m_linkSpeed = wire::kBaseSpeedCode;
     StepDownSearch();
 }
 
 void CCameraProtocol::StepDownSearch() {
-    SetPortSpeed(kBaseSpeedCode);
+    SetPortSpeed(wire::kBaseSpeedCode);
     m_commandTries = wire::kCommandTries;
     m_status = kStatusOk;
     int speed = m_linkSpeed;

@@ -32,8 +32,8 @@ uint32_t CCameraProtocol::SendCommand() {
         if (written != kStatusOk) {
             return written;
         }
-        const uint32_t answer = ReadAck(wire::kCommandAccepted, wire::kCommandRefused);
-        if (answer == kStatusOk || answer == kStatusRefused || answer == kStatusUnexpected10) {
+        const uint32_t answer = ReadAck(wire::kAccepted, wire::kCommandRefused);
+        if (answer == kStatusOk || answer == kStatusRefused || answer == kStatusInsteadOfAck) {
             return answer;
         }
     }
@@ -64,8 +64,8 @@ uint32_t CCameraProtocol::ReadAck(int acceptByte, int refuseByte) {
     if (byte == refuseByte) {
         return kStatusRefused;
     }
-    if (byte == wire::kByte10) {
-        return kStatusUnexpected10;
+    if (byte == wire::kInsteadOfAck) {
+        return kStatusInsteadOfAck;
     }
     return kStatusTimeout;
 }

@@ -2,9 +2,9 @@
 // renaming a group.
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 #include "camera/camera.hpp"
+#include "camera/wire_bytes.hpp"
 
 namespace {
 
@@ -14,19 +14,6 @@ constexpr uint8_t kOpRenameGroup = 0x47;
 
 constexpr int kGroupNamesFrame = 257;  // 256 data bytes and the XOR byte
 constexpr int kRenameFrame = 18;       // control byte, 16 data bytes, XOR byte
-constexpr int kCompletionMs = 3000;
-constexpr int kSlowCompletionMs = 200000;
-
-constexpr size_t kNameFieldBytes = std::tuple_size_v<NameField>;
-
-struct BlockDeleter {
-    void operator()(uint8_t* block) const { FreeBlock(block); }
-};
-using Block = std::unique_ptr<uint8_t, BlockDeleter>;
-
-bool GroupInRange(int32_t group, int32_t lowest, int32_t groups) {
-    return group >= lowest && group <= groups && group <= kMaxAddressableGroup;
-}
 
 }  // namespace
 
@@ -53,24 +40,22 @@ int32_t CCameraProtocol::ReadGroupTable(int32_t store, std::span<GroupEntry> out
     if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
         return *ended;
     }
-    // A count below 0, or above the groups a command can address, is no table the camera can
-    // have: it is a failure of the camera's answer.
-    if (groups < 0 || groups > kMaxAddressableGroup) {
-        m_status = kStatusCameraFailed;
-        return static_cast<int32_t>(FinishOperation());
+    // The table takes every group from 0 to the count.
+    if (!GroupAddressable(0, 0, groups) || !GroupAddressable(groups, 0, groups)) {
+        return EndWithResult(kResultBadArgument);
     }
     const size_t entries = static_cast<size_t>(groups) + 1;
     if (out.size() < entries) {
         return EndWithResult(kResultBadArgument);
     }
     const size_t nameBytes = kGroupNameBytes * static_cast<size_t>(groups);
-    const Block names(static_cast<uint8_t*>(AllocZeroed(nameBytes + 1)));
+    const ZeroedBlock names(static_cast<uint8_t*>(AllocZeroed(nameBytes + 1)));
     if (!names) {
         return EndWithResult(kResultNoMemory);
     }
     if (groups > 0) {
         RunStoreCommand(kOpGroupNames, store, {}, names.get(), static_cast<int>(nameBytes), nullptr,
-                        0, kGroupNamesFrame, kCompletionMs);
+                        0, kGroupNamesFrame, wire::kCompletionMs);
     }
     if (m_status != kStatusOk) {
         return static_cast<int32_t>(FinishOperation());
@@ -91,15 +76,11 @@ int32_t CCameraProtocol::ReadGroupTable(int32_t store, std::span<GroupEntry> out
 int32_t CCameraProtocol::GroupCommand(int32_t store, int16_t group) {
     m_status = kStatusOk;
     m_result = kResultOk;
-    int32_t groups = 0;
-    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
+    if (const std::optional<int32_t> ended = OpenStoreGroups(store, {group}, 0)) {
         return *ended;
     }
-    if (!GroupInRange(group, 0, groups)) {
-        return EndWithResult(kResultBadArgument);
-    }
     RunStoreCommand(kOpGroupCommand, store, {0, 0, 0, static_cast<uint8_t>(group), 0}, nullptr, 0,
-                    nullptr, 0, 0, kSlowCompletionMs);
+                    nullptr, 0, 0, wire::kSlowCompletionMs);
     return static_cast<int32_t>(FinishOperation());
 }
 
@@ -110,17 +91,13 @@ int32_t CCameraProtocol::RenameGroup(int32_t store, int16_t group, const NameFie
         m_status = kStatusBadArgument;
         return static_cast<int32_t>(FinishOperation());
     }
-    int32_t groups = 0;
-    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
-        return *ended;
-    }
     // Group 0 has no name of its own.
-    if (!GroupInRange(group, 1, groups)) {
-        return EndWithResult(kResultBadArgument);
+    if (const std::optional<int32_t> ended = OpenStoreGroups(store, {group}, 1)) {
+        return *ended;
     }
     std::array<uint8_t, kGroupNameBytes> data{};  // the name, zero-padded
     std::memcpy(data.data(), name.data(), name.size());
     RunStoreCommand(kOpRenameGroup, store, {0, 0, 0, static_cast<uint8_t>(group), 0}, nullptr, 0,
-                    data.data(), static_cast<int>(data.size()), kRenameFrame, kCompletionMs);
+                    data.data(), static_cast<int>(data.size()), kRenameFrame, wire::kCompletionMs);
     return static_cast<int32_t>(FinishOperation());
 }

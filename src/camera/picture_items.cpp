@@ -1,27 +1,17 @@
 // The items of a picture store's groups: moving an item between groups and listing the items of
 // a group, with the item list's layout.
 #include <algorithm>
-#include <memory>
 
 #include "camera/camera.hpp"
+#include "camera/wire_bytes.hpp"
 
 namespace {
 
 constexpr uint8_t kOpMoveItem = 0x48;
 constexpr uint8_t kOpListItems = 0x4A;
 
-constexpr int kItemListFrame = 257;  // 256 data bytes and the XOR byte
-constexpr int kSlowCompletionMs = 200000;
+constexpr int kItemListFrame = 257;    // 256 data bytes and the XOR byte
 constexpr size_t kListCountBytes = 2;  // the item list starts with its 16-bit count
-
-struct BlockDeleter {
-    void operator()(uint8_t* block) const { FreeBlock(block); }
-};
-using Block = std::unique_ptr<uint8_t, BlockDeleter>;
-
-bool GroupInRange(int32_t group, int32_t groups) {
-    return group >= 0 && group <= groups && group <= kMaxAddressableGroup;
-}
 
 }  // namespace
 
@@ -36,12 +26,8 @@ ItemName ItemNameFromRecord(std::span<const uint8_t, kItemRecordBytes> record) {
 int32_t CCameraProtocol::MoveItem(int32_t store, int16_t item, int16_t fromGroup, int16_t toGroup) {
     m_status = kStatusOk;
     m_result = kResultOk;
-    int32_t groups = 0;
-    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
+    if (const std::optional<int32_t> ended = OpenStoreGroups(store, {fromGroup, toGroup}, 0)) {
         return *ended;
-    }
-    if (!GroupInRange(fromGroup, groups) || !GroupInRange(toGroup, groups)) {
-        return EndWithResult(kResultBadArgument);
     }
     const int32_t items = ReadItemCount(store, fromGroup);
     if (item < 1 || item > items) {
@@ -51,19 +37,15 @@ int32_t CCameraProtocol::MoveItem(int32_t store, int16_t item, int16_t fromGroup
     RunStoreCommand(kOpMoveItem, store,
                     {0, static_cast<uint8_t>(number >> 8), static_cast<uint8_t>(number & 0xFF),
                      static_cast<uint8_t>(fromGroup), static_cast<uint8_t>(toGroup)},
-                    nullptr, 0, nullptr, 0, 0, kSlowCompletionMs);
+                    nullptr, 0, nullptr, 0, 0, wire::kSlowCompletionMs);
     return static_cast<int32_t>(FinishOperation());
 }
 
 int32_t CCameraProtocol::ListItems(int32_t store, int16_t group, std::span<ItemName> out) {
     m_status = kStatusOk;
     m_result = kResultOk;
-    int32_t groups = 0;
-    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
+    if (const std::optional<int32_t> ended = OpenStoreGroups(store, {group}, 0)) {
         return *ended;
-    }
-    if (!GroupInRange(group, groups)) {
-        return EndWithResult(kResultBadArgument);
     }
     const int32_t items = ReadItemCount(store, group);
     if (items <= 0) {
@@ -82,12 +64,13 @@ int32_t CCameraProtocol::ListItems(int32_t store, int16_t group, std::span<ItemN
         return EndWithResult(kResultNoMemory);
     }
     const size_t listBytes = kListCountBytes + kItemRecordBytes * count;
-    const Block list(static_cast<uint8_t*>(AllocZeroed(listBytes + 1)));
+    const ZeroedBlock list(static_cast<uint8_t*>(AllocZeroed(listBytes + 1)));
     if (!list) {
         return EndWithResult(kResultNoMemory);
     }
     RunStoreCommand(kOpListItems, store, {0, 0, 0, static_cast<uint8_t>(group), 0}, list.get(),
-                    static_cast<int>(listBytes), nullptr, 0, kItemListFrame, kSlowCompletionMs);
+                    static_cast<int>(listBytes), nullptr, 0, kItemListFrame,
+                    wire::kSlowCompletionMs);
     if (m_status == kStatusOk) {
         const uint8_t* data = list.get();
         const auto listed = static_cast<int16_t>((data[0] << 8) | data[1]);

@@ -14,9 +14,7 @@ constexpr uint8_t kOpSelectName = 0x49;
 
 constexpr int kNameTableInFrame = 257;   // 256 data bytes and the XOR byte
 constexpr int kNameTableOutFrame = 258;  // control byte, 256 data bytes, XOR byte
-constexpr int kCompletionMs = 3000;
 
-constexpr size_t kNameFieldBytes = std::tuple_size_v<NameField>;
 constexpr int16_t kHighestNameIndex = 8;
 
 // Every character a name may hold.
@@ -70,7 +68,7 @@ int32_t CCameraProtocol::ReadNameTable(NameTable* out) {
     if (m_status == kStatusOk) {
         const uint8_t params[5] = {};
         RunCommand(kOpReadNameTable, params, block.data(), static_cast<int>(block.size()), nullptr,
-                   0, kNameTableInFrame, kCompletionMs);
+                   0, kNameTableInFrame, wire::kCompletionMs);
     }
     if (m_status == kStatusOk) {
         *out = NameTableFromBlock(block);
@@ -90,7 +88,7 @@ int32_t CCameraProtocol::WriteNameTable(const NameTable& in) {
         const NameTableBlock block = BuildNameTableBlock(in);
         const uint8_t params[5] = {};
         RunCommand(kOpWriteNameTable, params, nullptr, 0, block.data(),
-                   static_cast<int>(block.size()), kNameTableOutFrame, kCompletionMs);
+                   static_cast<int>(block.size()), kNameTableOutFrame, wire::kCompletionMs);
     }
     return static_cast<int32_t>(FinishOperation());
 }
@@ -105,7 +103,7 @@ int32_t CCameraProtocol::SelectName(int16_t index) {
     LinkCheck();
     if (m_status == kStatusOk) {
         const uint8_t params[5] = {0, static_cast<uint8_t>(index), 0, 0, 0};  // index in byte 2
-        RunCommand(kOpSelectName, params, nullptr, 0, nullptr, 0, 0, kCompletionMs);
+        RunCommand(kOpSelectName, params, nullptr, 0, nullptr, 0, 0, wire::kCompletionMs);
     }
     return static_cast<int32_t>(FinishOperation());
 }

@@ -1,18 +1,24 @@
 // Steps shared by the operations on one picture store: the store check against a fresh status
 // block, store commands, the item count of a group and the direct result codes.
+#include <algorithm>
+
 #include "camera/camera.hpp"
+#include "camera/wire_bytes.hpp"
 
 namespace {
 
 constexpr uint8_t kOpItemCount = 0x45;
 constexpr int kItemCountFrame = 17;  // 16 data bytes and the XOR byte
-constexpr int kSlowCompletionMs = 200000;
 
 bool StoreIsAddressable(int32_t store) {
     return store == 0 || store == 1;
 }
 
 }  // namespace
+
+bool GroupAddressable(int32_t group, int32_t lowest, int32_t groups) {
+    return group >= lowest && group <= groups && group <= kMaxAddressableGroup;
+}
 
 std::optional<int32_t> StoreGroupCount(const CameraStatus& status, int32_t store) {
     if (store == 0) {
@@ -52,6 +58,22 @@ std::optional<int32_t> CCameraProtocol::OpenStore(int32_t store, int32_t* groups
     return std::nullopt;
 }
 
+std::optional<int32_t> CCameraProtocol::OpenStoreGroups(int32_t store,
+                                                        std::initializer_list<int32_t> addressed,
+                                                        int32_t lowest) {
+    int32_t groups = 0;
+    if (const std::optional<int32_t> ended = OpenStore(store, &groups)) {
+        return ended;
+    }
+    const bool outside = std::any_of(addressed.begin(), addressed.end(), [&](int32_t group) {
+        return !GroupAddressable(group, lowest, groups);
+    });
+    if (outside) {
+        return EndWithResult(kResultBadArgument);
+    }
+    return std::nullopt;
+}
+
 void CCameraProtocol::RunStoreCommand(uint8_t opcode, int32_t store, std::array<uint8_t, 5> params,
                                       uint8_t* in, int inLength, const uint8_t* out, int outLength,
                                       int frameLength, int completionMs) {
@@ -88,7 +110,7 @@ int32_t CCameraProtocol::ReadItemCount(int32_t store, int32_t group) {
         delivered = m_status == kStatusOk;
     }
     if (m_status == kStatusOk) {
-        m_status = ReadCompletion(kSlowCompletionMs);
+        m_status = ReadCompletion(wire::kSlowCompletionMs);
     }
     if (!delivered) {
         return 0;

@@ -64,13 +64,6 @@ uint32_t CCameraProtocol::SpeedCommandStatus(int speedCode) {
     return kStatusOk;
 }
 
-void CCameraProtocol::SpeedCommand(int speedCode) {
-    if (m_status != kStatusOk) {
-        return;
-    }
-    m_status = SpeedCommandStatus(speedCode);
-}
-
 void CCameraProtocol::SpeedChange(int speedCode) {
     if (m_status != kStatusOk) {
         return;

@@ -9,7 +9,12 @@ constexpr char kGreeting[] = "VXPLEQFZURBW";
 constexpr char kGreetingAnswer[] = "WBRUZFQELPXV";
 constexpr uint16_t kGreetingLength = 12;
 constexpr uint8_t kOpcodeDownloadMode = 0x8D;
-constexpr int kSearchSpeedCode = 96;
+
+constexpr int kGreetingAnswerMs = 2000;        // the camera answers the greeting within this
+constexpr uint32_t kAfterGreetingMs = 20;      // after the host has taken the answer
+constexpr uint32_t kStepPauseMs = 100;         // between the steps of the connection
+constexpr uint32_t kBetweenAttemptsMs = 1000;  // the search's two attempts on one port
+constexpr uint32_t kLoaderStartMs = 500;       // the switch to download mode, to the greeting
 
 }  // namespace
 
@@ -24,12 +29,12 @@ void CCameraLink::Greet() {
     }
     std::memcpy(m_sendBuf, kGreeting, kGreetingLength);
     m_sendLen = kGreetingLength;
-    m_status = WritePort(200);
+    m_status = WritePort(wire::kWriteTimeoutMs);
     if (m_status != kStatusOk) {
         return;
     }
     m_recvLen = kGreetingLength;
-    m_status = ReadPort(2000);
+    m_status = ReadPort(kGreetingAnswerMs);
     if (m_status != kStatusOk) {
         return;
     }
@@ -37,8 +42,8 @@ void CCameraLink::Greet() {
         m_status = kStatusRefused;
         return;
     }
-    m_status = SendByte(0xD1);
-    DelayMs(20);
+    m_status = SendByte(wire::kAccepted);
+    DelayMs(kAfterGreetingMs);
 }
 
 void CCameraLink::EnterDownloadMode() {
@@ -50,7 +55,7 @@ void CCameraLink::EnterDownloadMode() {
     if (m_status != kStatusOk) {
         return;
     }
-    m_status = ReadCompletion(3000);
+    m_status = ReadCompletion(wire::kCompletionMs);
 }
 
 int32_t CCameraLink::Connect(int32_t port, int32_t speedCode, CameraInfo* information,
@@ -68,18 +73,18 @@ int32_t CCameraLink::Connect(int32_t port, int32_t speedCode, CameraInfo* inform
             for (int attempt = 0; attempt < 2 && !found; ++attempt) {
                 if (attempt > 0) {
                     m_status = kStatusOk;
-                    DelayMs(1000);
+                    DelayMs(kBetweenAttemptsMs);
                 }
                 Greet();
                 if (m_status == kStatusOk) {
                     greeted = true;
-                    DelayMs(100);
+                    DelayMs(kStepPauseMs);
                     found = true;
                     break;
                 }
                 // No answer to the greeting: a camera in normal mode takes the speed command.
                 m_status = kStatusOk;
-                SpeedChange(kSearchSpeedCode);
+                SpeedChange(wire::kBaseSpeedCode);
                 found = (m_status == kStatusOk);
             }
             if (found) {
@@ -104,19 +109,19 @@ int32_t CCameraLink::Connect(int32_t port, int32_t speedCode, CameraInfo* inform
             // Normal mode: read what the camera reports, then switch it and greet it again. The
             // two reads and the switch leave no status behind; the final greeting decides.
             m_preferredSpeed = m_linkSpeed;
-            DelayMs(100);
+            DelayMs(kStepPauseMs);
             ReadInfo(information);
-            DelayMs(100);
+            DelayMs(kStepPauseMs);
             ReadClockId(clockAndIdentity);
-            DelayMs(100);
+            DelayMs(kStepPauseMs);
             EnterDownloadMode();
-            DelayMs(500);
+            DelayMs(kLoaderStartMs);
             Greet();
             if (alreadyInDownloadMode != nullptr) {
                 *alreadyInDownloadMode = 0;
             }
         }
-        DelayMs(100);
+        DelayMs(kStepPauseMs);
         if (m_status == kStatusOk) {
             SpeedChange(speedCode);
         }

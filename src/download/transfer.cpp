@@ -10,7 +10,6 @@ constexpr uint8_t kOpcodeBank = 0x1E;
 constexpr uint8_t kOpcodeParameter = 0x21;
 constexpr int kBlockBytes = 256;
 constexpr int kBlocksPerBank = 256;
-constexpr int kCompletionMs = 3000;
 
 // The percentage constant lies just below 100/768: the quarter points give 24, 49, 74 and 99.
 constexpr double kPercentPerBlock = 0.13020833333333331;
@@ -67,7 +66,7 @@ void CCameraLink::LoaderCommand(uint8_t opcode, uint16_t first, uint16_t second,
         m_status = SendDataPacket(block, kBlockBytes);
     }
     if (m_status == kStatusOk) {
-        m_status = ReadCompletion(kCompletionMs);
+        m_status = ReadCompletion(wire::kCompletionMs);
     }
 }
 

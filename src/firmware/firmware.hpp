@@ -29,8 +29,9 @@ struct FirmwareImage {
 enum class LoadOutcome { Loaded, OpenOrReadError };
 
 // Reads the whole file. `size` receives the file size whenever it was found (else 0).
-// A file that cannot be opened, is empty, cannot be read whole, or changes size while it is read
-// gives OpenOrReadError and no image.
+// A file that cannot be opened, is no regular file (FIFO, device, socket), is empty, cannot be
+// read whole, does not fit in memory, or changes size while it is read gives OpenOrReadError and
+// no image. Never blocks, never throws.
 LoadOutcome LoadFirmwareFile(const std::string& path, FirmwareImage* image, int64_t* size);
 
 // 0 when the first `count` bytes of `image` equal the first `count` characters of `text` and

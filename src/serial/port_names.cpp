@@ -1,94 +1,98 @@
-// Which device COM1 to COM4 stand for on Linux.
+// Which device COM1 to COM4 stand for on Linux, taken once when the program starts and kept for
+// the whole run, so that the port dialog, the search and every message name the same devices.
 //
-// COMn is the device named by the environment variable TK358FW_COMn when it is set and not empty
-// (TK358FW_COM1 ... TK358FW_COM4, for example TK358FW_COM1=/dev/ttyUSB0). Otherwise COMn is the
-// n-th device of this list, built afresh on every call:
-//   1. USB serial adapters /dev/ttyUSB<k>, in numeric order of k;
-//   2. USB modem-class adapters /dev/ttyACM<k>, in numeric order of k;
-//   3. on-board ports /dev/ttyS<k>, in numeric order of k, but only those with a UART behind them
-//      (the kernel creates ttyS nodes for absent hardware; those report the type PORT_UNKNOWN).
-#include <fcntl.h>
-#include <linux/serial.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
-
+// COMn is the device the program names for it (an option), else the device named by the
+// environment variable TK358FW_COMn when it is set and not empty (for example
+// TK358FW_COM1=/dev/ttyUSB0), else the n-th device found: USB serial adapters /dev/ttyUSB<k>,
+// then /dev/ttyACM<k>, then on-board ports /dev/ttyS<k> with a UART behind them, each family in
+// numeric order of k. The system console is never among the devices found.
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
+#include "serial/device_discovery.hpp"
+#include "serial/posix_checks.hpp"
 #include "serial/serial.hpp"
 
 namespace {
 
-// The numbers k of the entries /dev/<prefix><k>, ascending.
-std::vector<unsigned long> NumberedDevices(std::string_view prefix) {
-    std::vector<unsigned long> numbers;
+// The path with its symbolic links followed (/dev/serial/by-id/... -> /dev/ttyUSB0), or as
+// given when it is none.
+std::string Resolved(const std::string& path) {
+    constexpr int kMostLinks = 8;
+    std::filesystem::path current = path;
     std::error_code error;
-    for (std::filesystem::directory_iterator it("/dev", error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) {
-            continue;
+    for (int hop = 0; hop < kMostLinks && std::filesystem::is_symlink(current, error); ++hop) {
+        const std::filesystem::path target = std::filesystem::read_symlink(current, error);
+        if (error) {
+            break;
         }
-        const std::string digits = name.substr(prefix.size());
-        if (!std::all_of(digits.begin(), digits.end(),
-                         [](char c) { return c >= '0' && c <= '9'; }) ||
-            digits.size() > 6) {
-            continue;
-        }
-        numbers.push_back(std::stoul(digits));
+        current =
+            target.is_absolute() ? target : (current.parent_path() / target).lexically_normal();
     }
-    std::sort(numbers.begin(), numbers.end());
-    return numbers;
+    return current.string();
 }
 
-bool HasUart(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
+// A named device: the description of the device found under that name, else what a look at
+// the path tells (missing, no terminal), else nothing.
+PortInfo Named(const std::string& device, const std::string& namedBy,
+               const std::vector<PortInfo>& found) {
+    PortInfo info{device, {}, namedBy};
+    const std::string real = Resolved(device);
+    const auto same = std::find_if(found.begin(), found.end(), [&real](const PortInfo& candidate) {
+        return candidate.device == real;
+    });
+    if (same != found.end()) {
+        info.description = same->description;
+        return info;
     }
-    serial_struct info{};
-    const bool present = ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
-    close(fd);
-    return present;
-}
-
-std::vector<std::string> DetectedDevices() {
-    std::vector<std::string> devices;
-    for (const char* prefix : {"ttyUSB", "ttyACM"}) {
-        for (unsigned long k : NumberedDevices(prefix)) {
-            devices.push_back("/dev/" + std::string(prefix) + std::to_string(k));
-        }
+    const PortFailure check = posix::CheckTerminalPath(device);
+    if (check.problem == PortProblem::NoDevice) {
+        info.description = "no such device";
+    } else if (check.problem == PortProblem::NotATerminal) {
+        info.description = "not a terminal (" + check.detail + ")";
     }
-    for (unsigned long k : NumberedDevices("ttyS")) {
-        std::string path = "/dev/ttyS" + std::to_string(k);
-        if (HasUart(path)) {
-            devices.push_back(std::move(path));
-        }
-    }
-    return devices;
+    return info;
 }
 
 }  // namespace
 
-std::string PosixDeviceForPort(int portNumber) {
-    if (portNumber < 1 || portNumber > 4) {
-        return {};
+PortMap TakePortSnapshot(const PortOverrides& overrides) {
+    discovery::FoundDevices found = discovery::FindSerialDevices();
+    PortMap map;
+    std::vector<bool> used(found.ports.size(), false);
+    for (size_t slot = 0; slot < map.com.size(); ++slot) {
+        const std::string variable = "TK358FW_COM" + std::to_string(slot + 1);
+        const char* value = std::getenv(variable.c_str());
+        if (!overrides[slot].device.empty()) {
+            map.com[slot] = Named(overrides[slot].device, overrides[slot].namedBy, found.ports);
+        } else if (value != nullptr && *value != '\0') {
+            map.com[slot] = Named(value, variable, found.ports);
+        } else if (slot < found.ports.size()) {
+            map.com[slot] = found.ports[slot];
+        }
     }
-    const std::string variable = "TK358FW_COM" + std::to_string(portNumber);
-    if (const char* value = std::getenv(variable.c_str()); value != nullptr && *value != '\0') {
-        return value;
+    for (const PortInfo& port : map.com) {
+        const std::string real = Resolved(port.device);
+        for (size_t i = 0; i < found.ports.size(); ++i) {
+            used[i] = used[i] || (!port.device.empty() && found.ports[i].device == real);
+        }
     }
-    std::vector<std::string> devices = DetectedDevices();
-    const auto index = static_cast<size_t>(portNumber - 1);
-    return index < devices.size() ? std::move(devices[index]) : std::string();
+    for (size_t i = 0; i < found.ports.size(); ++i) {
+        if (!used[i]) {
+            map.unmapped.push_back(std::move(found.ports[i]));
+        }
+    }
+    map.skipped = std::move(found.consoles);
+    return map;
 }
 
 const char* SystemPortsHelp() {
     return "COM1 to COM4 are the serial devices named by TK358FW_COM1 to TK358FW_COM4, or else\n"
-           "the serial devices found on this machine.";
+           "the serial devices found on this machine (--list-ports shows which).";
 }

@@ -1,7 +1,11 @@
 // POSIX serial devices (real ports, USB adapters and pseudo-terminals) behind the port seam.
 //
-// The device is opened non-blocking and exclusively (TIOCEXCL against other openers, an flock
-// against other instances of this tool), then put into a raw binary mode. Input that the kernel
+// A device must be a terminal: what is not one is refused before it is opened. It is opened
+// non-blocking and exclusively (an flock against other instances of this tool, TIOCEXCL against
+// other openers; a device another program holds exclusively is refused), then put into a raw
+// binary mode. Every failure keeps the system's reason. The terminal state it had before is kept
+// in the port registry, which puts it back when the port closes or when a signal ends the
+// process. Input that the kernel
 // already holds is moved into a buffer of this driver whenever the caller waits for more, so that
 // the wait can block in poll() until a new byte arrives; queue counts include that buffer.
 //
@@ -11,6 +15,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,8 +24,11 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "serial/line_time.hpp"
+#include "serial/port_registry.hpp"
+#include "serial/posix_checks.hpp"
 #include "serial/serial.hpp"
 #include "serial/tty_settings.hpp"
 
@@ -36,15 +44,27 @@ using line_time::RemainingMs;
 
 class PosixPortDriver final : public IPortDriver {
   public:
-    explicit PosixPortDriver(int fd) : m_fd(fd) {}
-
-    ~PosixPortDriver() override {
-        ioctl(m_fd, TIOCNXCL);
-        close(m_fd);  // also releases the flock
+    // Takes the descriptor over before anything on the device changes, keeping its terminal
+    // state as found (a device that is no terminal has none).
+    explicit PosixPortDriver(int fd) : m_fd(fd) {
+        tty::FoundState found{};
+        const bool isTerminal = tty::SaveState(fd, &found);
+        m_ticket = port_registry::Enter(fd, isTerminal ? &found : nullptr);
+        if (m_ticket == port_registry::kNoTicket) {
+            close(fd);
+            m_failed = true;
+        }
     }
+
+    // Line settings back as found, exclusive use cleared, descriptor (and flock) closed.
+    ~PosixPortDriver() override { port_registry::Release(m_ticket); }
 
     PosixPortDriver(const PosixPortDriver&) = delete;
     PosixPortDriver& operator=(const PosixPortDriver&) = delete;
+
+    PortFailure LastFailure() const override {
+        return m_lastError != 0 ? posix::RunFailure(m_lastError) : PortFailure{};
+    }
 
     // The kernel's queues have fixed sizes.
     bool SetupQueues(uint32_t, uint32_t) override { return !m_failed; }
@@ -53,7 +73,7 @@ class PosixPortDriver final : public IPortDriver {
         int in = 0;
         int out = 0;
         if (m_failed || ioctl(m_fd, FIONREAD, &in) != 0 || ioctl(m_fd, TIOCOUTQ, &out) != 0) {
-            return false;
+            return Failed();
         }
         if (counts != nullptr) {
             counts->inQueue = static_cast<uint32_t>(m_input.size() + static_cast<size_t>(in));
@@ -66,17 +86,17 @@ class PosixPortDriver final : public IPortDriver {
         if (input) {
             m_input.clear();
         }
-        return !m_failed && tty::Flush(m_fd, input, output);
+        return (!m_failed && tty::Flush(m_fd, input, output)) || Failed();
     }
 
     bool SetBreak(bool on) override {
-        return !m_failed && ioctl(m_fd, on ? TIOCSBRK : TIOCCBRK) == 0;
+        return (!m_failed && ioctl(m_fd, on ? TIOCSBRK : TIOCCBRK) == 0) || Failed();
     }
 
     bool GetSettings(LineSettings* settings) override {
         LineSettings read = m_kept;
         if (m_failed || !tty::ReadLineSettings(m_fd, &read)) {
-            return false;
+            return Failed();
         }
         *settings = read;
         m_baudRate = read.baudRate;
@@ -85,7 +105,7 @@ class PosixPortDriver final : public IPortDriver {
 
     bool SetSettings(const LineSettings& settings) override {
         if (m_failed || !tty::WriteLineSettings(m_fd, settings)) {
-            return false;
+            return Failed();
         }
         // What termios has no place for is kept here and reported back.
         m_kept.binary = settings.binary;
@@ -113,10 +133,9 @@ class PosixPortDriver final : public IPortDriver {
                 continue;
             }
             if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                return false;
+                return Failed();
             }
-            const int remaining = RemainingMs(clock, giveUpAt);
-            if (remaining == 0 || !PollFor(POLLOUT, remaining)) {
+            if (RemainingMs(clock, giveUpAt) == 0 || !PollFor(POLLOUT, clock, giveUpAt)) {
                 return false;
             }
         }
@@ -153,7 +172,7 @@ class PosixPortDriver final : public IPortDriver {
             if (got > 0) {
                 done += static_cast<uint32_t>(got);
             } else if (!(got < 0 && errno == EINTR)) {
-                return false;  // fewer bytes than were queued
+                return Failed();  // fewer bytes than were queued
             }
         }
         return true;
@@ -168,6 +187,7 @@ class PosixPortDriver final : public IPortDriver {
         if (what == WaitFor::OutputDrained) {
             int out = 0;
             if (ioctl(m_fd, TIOCOUTQ, &out) != 0) {
+                Failed();
                 m_failed = true;
                 return;
             }
@@ -186,18 +206,29 @@ class PosixPortDriver final : public IPortDriver {
             clock.SleepUntilMs(clock.NowMs() + 1);
             return;
         }
-        PollFor(POLLIN, remaining);
+        PollFor(POLLIN, clock, deadlineMs);
     }
 
   private:
-    // Waits for `events`; false on time-out or when the device has gone (then the port fails).
-    bool PollFor(short events, int timeoutMs) {
+    // Keeps errno as the reason for the failure being reported (the first reason once the port
+    // has failed for good); returns false.
+    bool Failed() {
+        if (!m_failed || m_lastError == 0) {
+            m_lastError = errno;
+        }
+        return false;
+    }
+
+    // Waits for `events` until `deadlineMs` on `clock`; false on time-out or when the device has
+    // gone (then the port fails). A signal neither shortens nor lengthens the wait.
+    bool PollFor(short events, IClock& clock, uint32_t deadlineMs) {
         pollfd p{m_fd, events, 0};
         int ready = 0;
         do {
-            ready = poll(&p, 1, timeoutMs);
+            ready = poll(&p, 1, RemainingMs(clock, deadlineMs));
         } while (ready < 0 && errno == EINTR);
         if (ready < 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+            m_lastError = ready < 0 ? errno : EIO;  // a hang-up: the device has gone
             m_failed = true;
             return false;
         }
@@ -222,46 +253,82 @@ class PosixPortDriver final : public IPortDriver {
     }
 
     int m_fd;
+    port_registry::Ticket m_ticket = port_registry::kNoTicket;
     bool m_failed = false;  // the device went away or failed; every operation fails from now
+    int m_lastError = 0;    // errno of the latest failure, 0 while none
     uint32_t m_baudRate = 9600;
     LineSettings m_kept;
     std::deque<uint8_t> m_input;
 };
 
-class PosixPorts final : public IPortSystem {
-  public:
-    std::unique_ptr<IPortDriver> Open(const std::string& name) override {
-        if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '4') {
-            return nullptr;
-        }
-        const std::string path = PosixDeviceForPort(name[3] - '0');
-        if (path.empty()) {
-            return nullptr;
-        }
-        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            return nullptr;
-        }
-        // The driver owns the descriptor from here: its destructor closes it on every failure.
-        auto driver = std::make_unique<PosixPortDriver>(fd);
-        if (ioctl(fd, TIOCEXCL) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 || !tty::MakeRaw(fd)) {
-            return nullptr;
-        }
-        LineSettings settings;
-        if (!driver->GetSettings(&settings)) {
-            return nullptr;
-        }
-        return driver;
+// Names the programs holding the device when `failure` says it is in use.
+PortFailure WithHolders(PortFailure failure, const std::string& path) {
+    struct stat info {};
+    if (failure.problem == PortProblem::InUse && stat(path.c_str(), &info) == 0) {
+        failure.detail = posix::HoldersOf(info.st_rdev);
     }
-};
+    return failure;
+}
+
+// Opens the terminal at `path` exclusively and makes it raw; null with the reason in `why`.
+std::unique_ptr<IPortDriver> OpenTerminal(const std::string& path, PortFailure& why) {
+    why = posix::CheckTerminalPath(path);
+    if (why.problem != PortProblem::None) {
+        return nullptr;
+    }
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        why = WithHolders(posix::OpenFailure(errno, path), path);
+        return nullptr;
+    }
+    // Until this opening holds the device, closing must leave another holder's claims alone.
+    const auto refuse = [&](int error) -> std::unique_ptr<IPortDriver> {
+        close(fd);
+        why = WithHolders(posix::OpenFailure(error, path), path);
+        return nullptr;
+    };
+    if (isatty(fd) == 0) {
+        return refuse(ENOTTY);
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        return refuse(errno);
+    }
+    int exclusive = 0;
+    if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        return refuse(EBUSY);  // held exclusively by another program
+    }
+    if (ioctl(fd, TIOCEXCL) != 0) {
+        return refuse(errno);
+    }
+    // The driver owns the descriptor from here: its destructor closes it on every failure.
+    auto driver = std::make_unique<PosixPortDriver>(fd);
+    LineSettings settings;
+    if (!tty::MakeRaw(fd)) {
+        why = posix::OpenFailure(errno, path);
+        why.problem = PortProblem::SetupFailed;
+        return nullptr;
+    }
+    if (!driver->GetSettings(&settings)) {
+        why = driver->LastFailure();
+        why.problem = PortProblem::SetupFailed;
+        return nullptr;
+    }
+    return driver;
+}
 
 }  // namespace
 
-IPortSystem& PosixPortSystem() {
-    static PosixPorts ports;
-    return ports;
-}
-
-IPortSystem& SystemPorts() {
-    return PosixPortSystem();
+std::unique_ptr<IPortDriver> CPosixPortSystem::Open(const std::string& name, PortFailure* failure) {
+    PortFailure why{PortProblem::NoDevice, 0, "no device stands for " + name, {}};
+    std::unique_ptr<IPortDriver> port;
+    if (name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' && name[3] <= '4') {
+        const std::string& path = m_map.com[static_cast<size_t>(name[3] - '1')].device;
+        if (!path.empty()) {
+            port = OpenTerminal(path, why);
+        }
+    }
+    if (failure != nullptr) {
+        *failure = port != nullptr ? PortFailure{} : std::move(why);
+    }
+    return port;
 }

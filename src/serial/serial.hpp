@@ -4,10 +4,13 @@
 // Everything above this layer reaches the serial line and the clock only through this header.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 // ---------------------------------------------------------------------------------------------
 // Status codes: the internal outcome of every step of a camera operation (0 = success).
@@ -23,7 +26,7 @@ enum : uint32_t {
     kStatusPortFailed = 8,     // serial port failed, or recovery did not reach the camera
     kStatusCancelled = 10,     // stopped through the progress callback
     kStatusWrongState = 13,    // camera state byte not 2, or speed change not accepted
-    kStatusUnexpected10 = 18,  // byte 0x10 where an acknowledgement was expected
+    kStatusInsteadOfAck = 18,  // the camera sent 0x10 in place of an acknowledgement
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -59,14 +62,28 @@ class ScopedClock {
 inline bool TimeReached(uint32_t a, uint32_t b) {
     return static_cast<int32_t>(a - b) >= 0;
 }
+// The earlier of two moments on the wrapping millisecond clock.
+inline uint32_t Earlier(uint32_t a, uint32_t b) {
+    return TimeReached(a, b) ? b : a;
+}
 
 uint32_t NowMs();
 // Waits `ms` milliseconds on the current clock and returns the clock reading at the end.
 uint32_t DelayMs(uint32_t ms);
 
+// The calendar time now, UTC, to the millisecond ("2025-03-01 13:02:03.456 UTC"): the label that
+// lets two logs of one run, each timed from its own start, be laid side by side.
+std::string WallClockText();
+
 // A block of n zero bytes, or null when memory cannot be had. FreeBlock(nullptr) does nothing.
 void* AllocZeroed(size_t n);
 void FreeBlock(void* p);
+
+// Owns a block from AllocZeroed and frees it with FreeBlock.
+struct BlockDeleter {
+    void operator()(uint8_t* block) const { FreeBlock(block); }
+};
+using ZeroedBlock = std::unique_ptr<uint8_t, BlockDeleter>;
 
 // ---------------------------------------------------------------------------------------------
 // Operating-system port seam: the driver operations the port layer relies on.
@@ -90,10 +107,33 @@ struct LineSettings {
 
 enum class WaitFor { Input, OutputDrained };
 
+// Why a port could not be opened, set up or used.
+enum class PortProblem : uint8_t {
+    None,
+    NoDevice,          // no device stands behind the name, or it is not there
+    PermissionDenied,  // this user may not use the device
+    InUse,             // another program holds the device
+    NotATerminal,      // the name leads to something that is no serial device
+    SetupFailed,       // the device opened but its line could not be set up
+    DeviceGone,        // the device went away while it was open
+    Failed,            // any other failure; the system's text says what
+};
+
+struct PortFailure {
+    PortProblem problem = PortProblem::None;
+    int systemError = 0;  // the operating system's error number; 0 when there is none
+    std::string text;     // the operating system's words for it
+    // What more the system can tell: for InUse the program holding the device ("minicom,
+    // process 1234"), for PermissionDenied the group that may use it ("dialout").
+    std::string detail;
+};
+
 // One open port. Destroying it closes the port.
 class IPortDriver {
   public:
     virtual ~IPortDriver() = default;
+    // Why the port failed (after an operation returned false); PortProblem::None when it has not.
+    virtual PortFailure LastFailure() const = 0;
     virtual bool SetupQueues(uint32_t inBytes, uint32_t outBytes) = 0;
     // Clears pending line errors and reports the queue counts (counts may be null).
     virtual bool ClearErrors(QueueCounts* counts) = 0;
@@ -108,27 +148,69 @@ class IPortDriver {
     // Blocks until the awaited condition may have changed or the clock reaches deadlineMs.
     // May return early; callers re-check. Never spins a CPU core.
     virtual void WaitForChange(WaitFor what, uint32_t deadlineMs) = 0;
+    // Told when a read or a write gave up at its deadline: the bytes it wanted (to read, or to
+    // write) and how many were in the awaited queue at the end (arrived, or still unsent).
+    // Nothing changes on the line; a driver that keeps no record ignores it.
+    virtual void NoteTimeout(WaitFor /*what*/, uint32_t /*wanted*/, uint32_t /*queued*/) {}
+};
+
+// What a port name stands for during this run, for lists, dialogs and messages.
+struct PortInfo {
+    std::string device;       // "/dev/ttyUSB0"; empty when no device stands behind the name
+    std::string description;  // "FTDI FT232R USB UART, serial A12345, USB 0403:6001"; may be empty
+    std::string namedBy;      // what named the device ("TK358FW_COM1"); empty when it was found
+};
+
+// COM1 to COM4 and the other serial devices of this machine, as read once at the start.
+struct PortMap {
+    std::array<PortInfo, 4> com;     // COM1 to COM4
+    std::vector<PortInfo> unmapped;  // devices found that no COMn stands for
+    std::vector<PortInfo> skipped;   // devices never searched; the description says why
 };
 
 // Opens ports by name ("COM1" ... "COM4").
 class IPortSystem {
   public:
     virtual ~IPortSystem() = default;
-    // The open port, or null when it is absent, busy, not permitted or cannot be set up.
-    virtual std::unique_ptr<IPortDriver> Open(const std::string& name) = 0;
+    // The open port, or null when it is absent, busy, not permitted or cannot be set up; then
+    // *failure (when not null) says why.
+    virtual std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) = 0;
+    // What COM1 to COM4 stand for; the same for the whole life of the port system.
+    virtual PortMap Ports() = 0;
 };
 
-// The serial ports of the operating system this program runs on: on POSIX systems
-// PosixPortSystem(), on Windows the ports COM1 to COM4 themselves.
-IPortSystem& SystemPorts();
+// A device that stands for COMn, named by the program rather than found (index 0 is COM1);
+// `namedBy` says what named it ("--port"). An empty device leaves the slot to the environment.
+struct PortOverride {
+    std::string device;
+    std::string namedBy;
+};
+using PortOverrides = std::array<PortOverride, 4>;
+
+// Takes the mapping of COM1 to COM4 on this machine once, without opening any device. COMn is
+// the device the program names in `overrides`, else the one in TK358FW_COMn when that is set,
+// else the n-th device found: USB serial adapters (ttyUSB, then ttyACM, each in numeric order),
+// then on-board ports (ttyS) with a UART behind them. The system console is never among them.
+PortMap TakePortSnapshot(const PortOverrides& overrides = {});
 // How COM1 to COM4 are found on this system, for the usage text (lines of at most 80 columns).
 const char* SystemPortsHelp();
 
-// POSIX serial devices over termios. COMn is the device in TK358FW_COMn when that is set,
-// otherwise the n-th device found among USB serial adapters and on-board ports.
-IPortSystem& PosixPortSystem();
-// The device path COMn maps to on this machine, or empty when none (n = 1 to 4).
-std::string PosixDeviceForPort(int portNumber);
+// POSIX serial devices over termios, as the snapshot maps them. A device must be a terminal; it
+// is opened exclusively and made raw.
+class CPosixPortSystem final : public IPortSystem {
+  public:
+    explicit CPosixPortSystem(PortMap map) : m_map(std::move(map)) {}
+    std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override;
+    PortMap Ports() override { return m_map; }
+
+  private:
+    PortMap m_map;
+};
+
+// Puts every POSIX port this process holds open back as it was found (line settings restored,
+// exclusive use cleared, file lock dropped) and closes it. Async-signal-safe: for a signal
+// handler that ends the process. The ports' owners then find them closed and failing.
+void ReleaseOpenPorts();
 
 // Port baud rate for a speed code (96, 192, 384, 576, 1152, 2304), 0 for other codes.
 uint32_t BaudRateForSpeedCode(int speedCode);
@@ -137,6 +219,13 @@ uint32_t BaudRateForSpeedCode(int speedCode);
 // The port half of the camera link.
 // ---------------------------------------------------------------------------------------------
 constexpr uint32_t kPortBufferSize = 2048;
+
+// A port that OpenPort tried, and what came of it.
+struct PortAttempt {
+    int portNumber = 0;
+    bool opened = false;  // it opened and was set up (a camera then did or did not answer)
+    PortFailure failure;  // why it could not be opened or set up, or why it failed while open
+};
 
 class CSerialPort {
   public:
@@ -159,6 +248,8 @@ class CSerialPort {
     uint32_t QueuedInput(uint32_t* count);
 
     bool IsPortOpen() const { return m_hPort != nullptr; }
+    // Every port OpenPort tried on this object, in order, with the reason for each failure.
+    std::vector<PortAttempt> PortsTried() const;
 
   protected:
     // ReadPort in every respect (deadline, gap rule, m_recvLen = pending count, status 7) except
@@ -180,6 +271,9 @@ class CSerialPort {
   private:
     // The read loop shared by ReadPort and ReadPortKeepingPending.
     uint32_t ReadWithDeadline(int timeoutMs, bool discardPendingOnTimeout);
+    // Records a failed opening of `portNumber`; returns kStatusPortFailed.
+    uint32_t OpenFailed(int portNumber, PortFailure failure);
 
     IPortSystem& m_ports;
+    std::vector<PortAttempt> m_portsTried;
 };

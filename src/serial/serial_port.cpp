@@ -5,6 +5,8 @@
 // two polls the thread blocks in the driver (WaitForChange) until the earliest moment the outcome
 // can change, so a wait ends on time without keeping a processor busy.
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "serial/serial.hpp"
 
@@ -14,9 +16,13 @@ constexpr uint32_t kGapMs = 100;           // a pause this long after data began
 constexpr uint32_t kBreakSettleMs = 2000;  // the camera's time to come back after a break
 constexpr uint32_t kOpenSettleMs = 100;
 
-// The earlier of two moments on the wrapping millisecond clock.
-uint32_t Earlier(uint32_t a, uint32_t b) {
-    return TimeReached(a, b) ? b : a;
+// Why an opened port could not be set up: the driver's reason, or a general one.
+PortFailure SetupFailure(const IPortDriver& port) {
+    PortFailure failure = port.LastFailure();
+    if (failure.problem == PortProblem::None) {
+        failure.problem = PortProblem::SetupFailed;
+    }
+    return failure;
 }
 
 }  // namespace
@@ -37,18 +43,19 @@ uint32_t CSerialPort::OpenPort(int portNumber) {
     std::string name = "COM";
     name += static_cast<char>('0' + portNumber);
 
-    std::unique_ptr<IPortDriver> port = m_ports.Open(name);
+    PortFailure failure;
+    std::unique_ptr<IPortDriver> port = m_ports.Open(name, &failure);
     if (port == nullptr) {
-        return kStatusPortFailed;
+        return OpenFailed(portNumber, std::move(failure));
     }
     if (!port->SetupQueues(kPortBufferSize, kPortBufferSize) || !port->ClearErrors(nullptr)) {
-        return kStatusPortFailed;
+        return OpenFailed(portNumber, SetupFailure(*port));
     }
     DelayMs(kOpenSettleMs);
 
     LineSettings settings;
     if (!port->GetSettings(&settings)) {
-        return kStatusPortFailed;
+        return OpenFailed(portNumber, SetupFailure(*port));
     }
     settings.baudRate = 9600;
     settings.binary = true;
@@ -58,7 +65,7 @@ uint32_t CSerialPort::OpenPort(int portNumber) {
     settings.parity = 0;
     settings.stopBits = 0;
     if (!port->SetSettings(settings) || !port->ClearErrors(nullptr)) {
-        return kStatusPortFailed;
+        return OpenFailed(portNumber, SetupFailure(*port));
     }
 
     auto* sendBuf = static_cast<uint8_t*>(AllocZeroed(kPortBufferSize));
@@ -66,8 +73,10 @@ uint32_t CSerialPort::OpenPort(int portNumber) {
     if (sendBuf == nullptr || recvBuf == nullptr) {
         FreeBlock(sendBuf);
         FreeBlock(recvBuf);
+        OpenFailed(portNumber, PortFailure{PortProblem::Failed, 0, "not enough memory", {}});
         return kStatusNoMemory;
     }
+    m_portsTried.push_back(PortAttempt{portNumber, true, {}});
 
     m_hPort = std::move(port);
     m_sendBuf = sendBuf;
@@ -78,8 +87,29 @@ uint32_t CSerialPort::OpenPort(int portNumber) {
     return kStatusOk;
 }
 
+uint32_t CSerialPort::OpenFailed(int portNumber, PortFailure failure) {
+    if (failure.problem == PortProblem::None) {
+        failure.problem = PortProblem::Failed;  // a port system that does not say why
+    }
+    m_portsTried.push_back(PortAttempt{portNumber, false, std::move(failure)});
+    return kStatusPortFailed;
+}
+
+std::vector<PortAttempt> CSerialPort::PortsTried() const {
+    std::vector<PortAttempt> tried = m_portsTried;
+    // The port still open may have failed since (its reason is kept on closing).
+    if (m_hPort != nullptr && !tried.empty() && tried.back().failure.problem == PortProblem::None) {
+        tried.back().failure = m_hPort->LastFailure();
+    }
+    return tried;
+}
+
 void CSerialPort::ClosePort() {
     PurgePort(2);
+    if (m_hPort != nullptr && !m_portsTried.empty() &&
+        m_portsTried.back().failure.problem == PortProblem::None) {
+        m_portsTried.back().failure = m_hPort->LastFailure();
+    }
     m_hPort.reset();
     m_portSpeed = 96;
     FreeBlock(m_sendBuf);
@@ -146,6 +176,7 @@ uint32_t CSerialPort::WritePort(int timeoutMs) {
             return kStatusOk;
         }
         if (TimeReached(NowMs(), deadline)) {
+            m_hPort->NoteTimeout(WaitFor::OutputDrained, m_sendLen, counts.outQueue);
             return kStatusTimeout;
         }
         m_hPort->WaitForChange(WaitFor::OutputDrained, deadline);
@@ -211,6 +242,7 @@ uint32_t CSerialPort::ReadWithDeadline(int timeoutMs, bool discardPendingOnTimeo
         }
     }
 
+    m_hPort->NoteTimeout(WaitFor::Input, m_recvLen, pending);
     if (pending > 0) {
         m_recvLen = static_cast<uint16_t>(pending);
         if (discardPendingOnTimeout) {

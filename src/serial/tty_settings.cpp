@@ -2,6 +2,8 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
+#include <cstring>
+
 #include "serial/tty_settings.hpp"
 
 namespace tty {
@@ -29,6 +31,23 @@ void ApplyRaw(termios2* t) {
 }
 
 }  // namespace
+
+static_assert(sizeof(termios2) <= sizeof(FoundState::bytes), "a terminal state fits");
+
+bool SaveState(int fd, FoundState* state) {
+    termios2 t{};
+    if (!Get(fd, &t)) {
+        return false;
+    }
+    std::memcpy(state->bytes, &t, sizeof t);
+    return true;
+}
+
+bool RestoreState(int fd, const FoundState& state) {
+    termios2 t{};
+    std::memcpy(&t, state.bytes, sizeof t);
+    return Set(fd, t);
+}
 
 bool MakeRaw(int fd) {
     termios2 t{};

@@ -7,6 +7,15 @@
 
 namespace tty {
 
+// The whole terminal state of a device as found, kept so that it can be put back.
+struct FoundState {
+    alignas(8) unsigned char bytes[64];
+};
+// Reads the device's terminal state; false when it is no terminal.
+bool SaveState(int fd, FoundState* state);
+// Puts a saved terminal state back at once (no wait for output). Async-signal-safe.
+bool RestoreState(int fd, const FoundState& state);
+
 // Raw binary line: no echo, no canonical input, no signals, no translation of any byte, no
 // software or hardware flow control, reads never wait (VMIN = VTIME = 0), receiver on, modem
 // lines ignored. The baud rate and framing are kept.

@@ -1,10 +1,17 @@
-// The real tk358fw --console against the real tk358-camsim over a pseudo-terminal: one whole
-// successful update, checked against what the camera received. It runs in real time.
+// The real programs over pipes and a pseudo-terminal: their --version, --help and usage errors,
+// and one whole successful unattended update of tk358fw --console with a wire trace against
+// tk358-camsim, checked against what the camera received and logged. The update runs in real
+// time. Its output goes into a pipe that is closed after its first lines, as
+// `tk358fw --console ... | head -n 3` does.
+//
+// The programs are those of the build tree, or the installed ones when TK358_INSTALLED_BIN names
+// their folder (CI sets it to /usr/bin after installing the Debian package).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,28 +19,38 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/app_test_support.hpp"
+#include "generated/version.hpp"
 
 extern char** environ;
 
 namespace {
 
-// A child process with a pipe to its standard input and one from its standard output.
+// A child process with a pipe to its standard input and one from its standard output; its
+// standard error goes to the test's, or into its own pipe when `errors` is given.
 class Child {
   public:
-    Child(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv) {
+    Child(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+          std::string* errors = nullptr)
+        : m_errors(errors) {
         int in[2];
         int out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
+        int err[2] = {-1, -1};
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
+            (errors != nullptr && ::pipe2(err, O_CLOEXEC) != 0)) {
             return;
         }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        if (errors != nullptr) {
+            posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        }
         std::vector<char*> argv;
         for (const std::string& a : args) {
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -56,11 +73,17 @@ class Child {
         ::close(out[1]);
         m_in = in[1];
         m_out = out[0];
+        if (errors != nullptr) {
+            ::close(err[1]);
+            m_err = err[0];
+        }
     }
     ~Child() {
         CloseInput();
-        if (m_out >= 0) {
-            ::close(m_out);
+        for (const int fd : {m_out, m_err}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
         }
         if (m_pid > 0) {
             ::kill(m_pid, SIGKILL);
@@ -79,6 +102,19 @@ class Child {
             ::close(m_in);
             m_in = -1;
         }
+    }
+    // Stops reading its output, as a reader that has seen enough does.
+    void CloseOutput() {
+        ::close(m_out);
+        m_out = -1;
+    }
+    // True when it has ended within the time limit (then Wait() returns at once).
+    bool Ended(std::chrono::seconds limit) {
+        const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0));
+        pollfd p{pidfd, POLLIN, 0};
+        const bool ended = pidfd >= 0 && ::poll(&p, 1, static_cast<int>(limit.count() * 1000)) == 1;
+        ::close(pidfd);
+        return ended;
     }
     // Reads its output until `until` appears (empty: until the end), or the time limit passes.
     bool ReadUntil(const std::string& until, std::chrono::seconds limit) {
@@ -104,8 +140,16 @@ class Child {
             m_output.append(buffer, static_cast<size_t>(got));
         }
     }
-    // Waits for the exit (after its output has ended); the exit status, or -1.
+    // Waits for the exit (after its output has ended); the exit status, or -1. The standard
+    // error it wrote, when asked for, is then in `errors`.
     int Wait() {
+        if (m_err >= 0) {
+            char buffer[4096];
+            ssize_t got = 0;
+            while ((got = ::read(m_err, buffer, sizeof buffer)) > 0) {
+                m_errors->append(buffer, static_cast<size_t>(got));
+            }
+        }
         int status = 0;
         const pid_t done = ::waitpid(m_pid, &status, 0);
         m_pid = -1;
@@ -117,19 +161,83 @@ class Child {
     pid_t m_pid = -1;
     int m_in = -1;
     int m_out = -1;
+    int m_err = -1;
+    std::string* m_errors = nullptr;
     std::string m_output;
 };
 
-TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {
-    const char* bin = std::getenv("TK358_TEST_BIN");
-    if (bin == nullptr) {
-        GTEST_SKIP() << "TK358_TEST_BIN (the build directory) is not set";
+struct Programs {
+    std::string tool;
+    std::string camsim;
+};
+
+// The programs under test, or nothing when the build tree has not been built.
+std::optional<Programs> ProgramsUnderTest() {
+    Programs programs;
+    if (const char* installed = std::getenv("TK358_INSTALLED_BIN")) {
+        programs = {std::string(installed) + "/tk358fw", std::string(installed) + "/tk358-camsim"};
+    } else if (const char* bin = std::getenv("TK358_TEST_BIN")) {
+        programs = {std::string(bin) + "/src/app/main/tk358fw",
+                    std::string(bin) + "/sim/camsim/tk358-camsim"};
+    } else {
+        return std::nullopt;
     }
-    const std::string tool = std::string(bin) + "/src/app/main/tk358fw";
-    const std::string camsim = std::string(bin) + "/sim/camsim/tk358-camsim";
-    if (::access(tool.c_str(), X_OK) != 0 || ::access(camsim.c_str(), X_OK) != 0) {
+    if (::access(programs.tool.c_str(), X_OK) != 0 ||
+        ::access(programs.camsim.c_str(), X_OK) != 0) {
+        return std::nullopt;
+    }
+    return programs;
+}
+
+// Runs a program to its end; its exit status, standard output and standard error.
+struct Finished {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+Finished RunToEnd(const std::vector<std::string>& args) {
+    Finished finished;
+    Child child(args, {}, &finished.err);
+    if (child.Started()) {
+        child.CloseInput();
+        child.ReadUntil("", std::chrono::seconds(20));
+        finished.status = child.Wait();
+        finished.out = child.Output();
+    }
+    return finished;
+}
+
+TEST(ProgramsEndToEnd, VersionHelpAndUnknownOptions) {
+    const std::optional<Programs> programs = ProgramsUnderTest();
+    if (!programs) {
         GTEST_SKIP() << "tk358fw or tk358-camsim has not been built";
     }
+    for (const auto& [path, name] : {std::pair{programs->tool, std::string("tk358fw")},
+                                     std::pair{programs->camsim, std::string("tk358-camsim")}}) {
+        const Finished version = RunToEnd({path, "--version"});
+        EXPECT_EQ(version.status, 0) << name;
+        EXPECT_EQ(version.out, name + " " + build_info::kVersionText + "\n");
+
+        const Finished help = RunToEnd({path, "--help"});
+        EXPECT_EQ(help.status, 0) << name;
+        EXPECT_NE(help.out.find("--version"), std::string::npos) << help.out;
+
+        const Finished unknown = RunToEnd({path, "--no-such-option"});
+        EXPECT_NE(unknown.status, 0) << name;
+        EXPECT_EQ(unknown.out, "") << name;
+        EXPECT_NE(unknown.err.find("--no-such-option"), std::string::npos) << unknown.err;
+    }
+    // tk358fw follows the reason with its usage.
+    EXPECT_NE(RunToEnd({programs->tool, "--bogus"}).err.find("Usage: tk358fw"), std::string::npos);
+}
+
+TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {
+    const std::optional<Programs> programs = ProgramsUnderTest();
+    if (!programs) {
+        GTEST_SKIP() << "tk358fw or tk358-camsim has not been built";
+    }
+    const std::string& tool = programs->tool;
+    const std::string& camsim = programs->camsim;
 
     apptest::TempDir dir;
     const std::vector<uint8_t> file = apptest::FirmwareFile("0120");
@@ -142,24 +250,30 @@ TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {
     const std::string announced = camera.Output().substr(0, camera.Output().find('\n'));
     ASSERT_EQ(announced.rfind("TK358FW_COM1=", 0), 0u) << announced;
 
-    // COM2 to COM4 lead nowhere, so that nothing on this machine is touched.
-    Child update({tool, "--console"},
-                 {announced, "TK358FW_COM2=/nonexistent/com2", "TK358FW_COM3=/nonexistent/com3",
+    // Unattended, on the simulator's device given as the port, with a trace. COM2 to COM4 lead
+    // nowhere, so that nothing on this machine is touched.
+    const std::string device = announced.substr(announced.find('=') + 1);
+    const std::string trace = dir.Path() + "/update.trace";
+    Child update({tool, "--console", "--port", device, "--file", firmware, "--trace", trace},
+                 {"TK358FW_COM2=/nonexistent/com2", "TK358FW_COM3=/nonexistent/com3",
                   "TK358FW_COM4=/nonexistent/com4"});
     ASSERT_TRUE(update.Started());
-    update.Write("COM1\n" + firmware + "\n\n");
+    update.Write("Quit\n");  // not read: both answers are given
     update.CloseInput();
-    ASSERT_TRUE(update.ReadUntil("", std::chrono::seconds(240))) << update.Output();
-    EXPECT_EQ(update.Wait(), 0) << update.Output();
+    ASSERT_TRUE(update.ReadUntil("Port (Enter: AUTO) or Quit: ", std::chrono::seconds(20)))
+        << update.Output();
     const std::string& shown = update.Output();
-    EXPECT_NE(shown.find("Searching for Orvia Lumen Precision TK358 zoom camera ...\n"),
-              std::string::npos);
-    EXPECT_NE(shown.find("Camera ID: "), std::string::npos) << shown;
-    EXPECT_NE(shown.find("Downloading firmware completed. 100%\n"), std::string::npos);
-    EXPECT_NE(shown.find("Firmware 1.20 was successfully installed in your Orvia Lumen Precision "
-                         "TK358 zoom camera!\nClose the lens cover to complete the update.\n"),
+    EXPECT_EQ(shown.find("Select the communication port. \n"), 0u) << shown;
+    // The mapping beside the port question, as the option and the environment set it.
+    EXPECT_NE(shown.find("COM1  " + device), std::string::npos) << shown;
+    EXPECT_NE(shown.find("(from --port)\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("COM2  /nonexistent/com2  no such device  (from TK358FW_COM2)\n"),
               std::string::npos)
         << shown;
+    // Every later write finds the pipe closed: the update goes on, and the exit status tells.
+    update.CloseOutput();
+    ASSERT_TRUE(update.Ended(std::chrono::seconds(240)));
+    EXPECT_EQ(update.Wait(), 0);
 
     // The simulator writes what it received when its input ends.
     camera.CloseInput();
@@ -169,6 +283,27 @@ TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {
     const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)),
                                      std::istreambuf_iterator<char>());
     EXPECT_TRUE(image == apptest::ImagePart(file)) << "received " << image.size() << " bytes";
+
+    // Every command packet of the trace, in order, is one the camera logged as received.
+    const auto commands = [](const std::string& path, const std::string& mark) {
+        std::vector<std::string> packets;
+        std::ifstream log(path);
+        for (std::string line; std::getline(log, line);) {
+            if (line.find(mark) != std::string::npos) {
+                packets.push_back(line.substr(line.rfind('[')));
+            }
+        }
+        return packets;
+    };
+    const std::vector<std::string> sent = commands(trace, "  tx command ");
+    EXPECT_GT(sent.size(), 800u);
+    EXPECT_EQ(sent, commands(dir.Path() + "/camsim.log", "  rx command "));
+    std::ifstream traced(trace);
+    const std::string all((std::istreambuf_iterator<char>(traced)),
+                          std::istreambuf_iterator<char>());
+    EXPECT_NE(all.find("  open COM1 (" + device + ")\n"), std::string::npos);
+    EXPECT_NE(all.find("summary: commands sent " + std::to_string(sent.size()) + ", retries 0"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <utility>
 
@@ -81,6 +83,38 @@ TEST(CameraText, EveryByteShowsAsOneCharacter) {
     EXPECT_EQ(characters, 256);
 }
 
+// Text from outside never drives the terminal: controls, DEL, C1 and stray bytes become escapes.
+TEST(ConsoleAnswers, ControlCharactersFromOutsideAreMadeVisible) {
+    const std::string hostile = "ID\x1b]0;owned\x07\x1b[2J\r\n\t\x7f";
+    EXPECT_EQ(TerminalLine(hostile), "ID\\x1b]0;owned\\x07\\x1b[2J\\x0d\\x0a\\x09\\x7f");
+    EXPECT_EQ(TerminalText("a\x1b[2Jb\r"), "a\\x1b[2Jb\n");
+    // UTF-8 text stays; C1 controls, invalid and overlong bytes do not.
+    EXPECT_EQ(TerminalLine("Caf\xc3\xa9 \xe2\x82\xac"), "Caf\xc3\xa9 \xe2\x82\xac");
+    EXPECT_EQ(TerminalLine("\xc2\x9b"
+                           "2J|\x9b|\xc0\xaf|\xe9"),
+              "\\u009b2J|\\x9b|\\xc0\\xaf|\\xe9");
+}
+
+TEST(PortList, SlotsMarksDevicesBeyondAndTheConsoleNeverSearched) {
+    PortMap map;
+    map.com[0] = {"/dev/ttyUSB0", "FTDI FT232R USB UART, serial A12345, USB 0403:6001", ""};
+    map.com[1] = {"/dev/ttyUSB1", "USB Serial, USB 1a86:7523", "TK358FW_COM2"};
+    map.com[3] = {"/tmp/notes", "not a terminal (a regular file)", "TK358FW_COM4"};
+    map.unmapped = {{"/dev/ttyS1", "on-board serial port, 16550A UART", ""}};
+    map.skipped = {{"/dev/ttyS0", "the system console (on-board serial port, 16550A UART)", ""}};
+    std::ostringstream out;
+    WritePortList(out, map);
+    EXPECT_EQ(out.str(),
+              "COM1  /dev/ttyUSB0  FTDI FT232R USB UART, serial A12345, USB 0403:6001\n"
+              "COM2  /dev/ttyUSB1  USB Serial, USB 1a86:7523  (from TK358FW_COM2)\n"
+              "COM3  no device\n"
+              "COM4  /tmp/notes    not a terminal (a regular file)  (from TK358FW_COM4)\n"
+              "\nAlso found (set TK358FW_COMn=DEVICE, n = 1 to 4, to use one as COMn):\n"
+              "      /dev/ttyS1    on-board serial port, 16550A UART\n"
+              "\nNever searched:\n"
+              "      /dev/ttyS0    the system console (on-board serial port, 16550A UART)\n");
+}
+
 class ConsoleUi : public ::testing::Test {
   protected:
     CConsoleUserInterface& Ui(const std::string& input, bool terminal = false) {
@@ -105,16 +139,29 @@ TEST_F(ConsoleUi, PromptLineShowsACameraIdThatIsNoUtf8) {
     updater.m_cameraInfoValid = 1;
     updater.m_cameraVersionMajor = 1;
     updater.ShowPrompt(PromptCameraInfo);
-    EXPECT_EQ(out.str(), "Camera ID: K\xC3\xB6nig \xC2\x81     Firmware Version: 1.0\n");
+    // Every byte is a character; the one that decodes to a control is shown as an escape.
+    EXPECT_EQ(out.str(), "Camera ID: K\xC3\xB6nig \\u0081     Firmware Version: 1.0\n");
 }
 
-TEST_F(ConsoleUi, PortDialogAsksAgainUntilAValidAnswerAndSetsTheSearchPrompt) {
+TEST_F(ConsoleUi, PortDialogShowsTheMappingAsksUntilAValidAnswerAndSetsTheSearchPrompt) {
+    sim::VirtualPortSystem described;
+    described.Describe(1, PortInfo{"/dev/ttyUSB0", "FTDI FT232R USB UART", ""});
+    described.Describe(3, PortInfo{"/dev/pts/7", "", "TK358FW_COM3"});
+    CFirmwareUpdater withPorts(unused, described);
     int16_t port = -1;
-    EXPECT_EQ(Ui("COM9\nnonsense\ncom3\n").RunPortDialog(&port), kDialogOk);
+    Ui("COM9\nnonsense\ncom3\n").Attach(&withPorts);
+    EXPECT_EQ(ui->RunPortDialog(&port), kDialogOk);
     EXPECT_EQ(port, 3);
-    EXPECT_EQ(updater.m_promptText, LoadString(kStrSearching));
+    EXPECT_EQ(withPorts.m_promptText, LoadString(kStrSearching));
     const std::string shown = out.str();
-    EXPECT_NE(shown.find("AUTO COM1 COM2 COM3 COM4"), std::string::npos);
+    EXPECT_NE(shown.find("AUTO COM1 COM2 COM3 COM4\n"
+                         "COM1  /dev/ttyUSB0  FTDI FT232R USB UART\n"
+                         "COM2  no device\n"
+                         "COM3  /dev/pts/7    (from TK358FW_COM3)\n"
+                         "COM4  no device\n"
+                         "Port (Enter: AUTO)"),
+              std::string::npos)
+        << shown;
     EXPECT_NE(shown.find(LoadString(kStrSearching) + "\n"), std::string::npos);
 }
 
@@ -129,7 +176,7 @@ TEST_F(ConsoleUi, EndOfInputRules) {
     std::string path = "kept";
     EXPECT_EQ(Ui("").ChooseFile(LoadString(kStrFilter), "*.fw ", &path), kChooseCancelled);
     EXPECT_EQ(path, "kept");
-    Ui("").ShowMessage("gone");  // returns at the end of input
+    Ui("").ShowMessage("gone", {});  // returns at the end of input
 }
 
 TEST_F(ConsoleUi, DialogAnswers) {
@@ -142,9 +189,35 @@ TEST_F(ConsoleUi, DialogAnswers) {
     EXPECT_EQ(Ui("continue\n").RunTextDialog(kDialogImagesPresent, "x"), kDialogQuit);
     EXPECT_EQ(Ui("whatever\n").RunTextDialog(kDialogSuccess, "x"), kDialogOk);
     out.str("");
-    Ui("anything\n").ShowMessage(LoadString(kStrCameraNotFound));
-    EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrCameraNotFound)),
-              std::string::npos);
+    Ui("anything\n").ShowMessage(LoadString(kStrCameraNotFound), "COM1: no device\n");
+    // The reasons follow the unchanged message, before its OK.
+    EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrCameraNotFound) +
+                             "\n\nCOM1: no device\nOK (Enter): "),
+              std::string::npos)
+        << out.str();
+}
+
+TEST_F(ConsoleUi, TheRetryProcedureIsNamedBelowTheFailureMessageOnly) {
+    const std::string named = "The retry procedure: /usr/share/doc/tk358fw/retry-procedure.md\n";
+    Ui("\n\n").SetRetryProcedure("/usr/share/doc/tk358fw/retry-procedure.md");
+    ui->ShowMessage(LoadString(kStrCameraNotFound), "");
+    EXPECT_EQ(out.str().find("retry procedure:"), std::string::npos);
+    ui->ShowMessage(LoadString(kStrUpdateFailed), "");
+    EXPECT_NE(out.str().find("Quit and follow the RETRY PROCEDURE \n in the ReadMe file. \n" +
+                             named + "OK (Enter): "),
+              std::string::npos)
+        << out.str();
+}
+
+TEST(RetryProcedureFile, FoundOnlyInTheDocumentsOfTheProgramsInstallation) {
+    apptest::TempDir prefix;
+    const std::string docs = prefix.Path() + "/share/doc/tk358fw";
+    std::filesystem::create_directories(docs);
+    EXPECT_EQ(InstalledRetryProcedure(prefix.Path() + "/bin/tk358fw"), "");
+    std::ofstream(docs + "/retry-procedure.md") << "# If an update fails\n";
+    EXPECT_EQ(InstalledRetryProcedure(prefix.Path() + "/bin/tk358fw"),
+              docs + "/retry-procedure.md");
+    EXPECT_EQ(InstalledRetryProcedure(prefix.Path() + "/build/src/app/main/tk358fw"), "");
 }
 
 TEST_F(ConsoleUi, FileChoiceRefusesMissingPathsAndCancelsOnAnEmptyLine) {
@@ -174,6 +247,12 @@ TEST_F(ConsoleUi, PromptChangesArePrintedOnceAndEmptyOnesNotAtAll) {
     updater.ShowPrompt(PromptClear);
     updater.ShowPrompt(PromptSearching);
     EXPECT_EQ(out.str(), LoadString(kStrSelectPort) + "\n" + LoadString(kStrSearching) + "\n");
+    // The camera's ID stays on its line, whatever it holds.
+    out.str("");
+    std::memcpy(updater.m_cameraId.data(), "X\x1b[2J\nY", 8);
+    updater.m_cameraInfoValid = 1;
+    updater.ShowPrompt(PromptCameraInfo);
+    EXPECT_EQ(out.str(), "Camera ID: X\\x1b[2J\\x0aY     Firmware Version: 0.0\n");
 }
 
 TEST_F(ConsoleUi, ProgressAsLinesWhenNotOnATerminal) {
@@ -219,12 +298,20 @@ TEST_F(ConsoleUi, ProgressBarRedrawnInPlaceOnATerminal) {
 // Whole updates through the terminal front end against the virtual camera.
 class ConsoleUpdate : public ::testing::Test {
   protected:
-    int Run(const std::string& input) {
-        std::istringstream in(input);
-        const int status = RunConsoleUpdate(world.ports, in, out, false, true);
+    int Run(const std::string& input, const ConsoleAnswers& answers = {}) {
+        in.clear();
+        in.str(input);
+        const int status = RunConsoleUpdate(world.ports, in, out, false, true, answers);
         EXPECT_EQ(g_pUpdater, nullptr);
         return status;
     }
+    // How much of the last run's input was read.
+    std::streamoff InputRead() {
+        in.clear();
+        return in.tellg();
+    }
+
+    std::istringstream in;
 
     apptest::VirtualWorld world;
     apptest::TempDir dir;
@@ -252,6 +339,37 @@ TEST_F(ConsoleUpdate, ExitStatusForFailureAndForTheUsersChoice) {
     world.camera.Faults().unplugged = true;
     EXPECT_EQ(Run("2\n"), 1);  // nothing on COM2
     EXPECT_NE(out.str().find(LoadString(kStrCameraNotFound)), std::string::npos);
+}
+
+// --port and --file both given: nothing is read, Continue-or-Quit takes Quit, OK is passed.
+TEST_F(ConsoleUpdate, BothAnswersGivenAheadReadNothing) {
+    const std::vector<uint8_t> file = FirmwareFile("0120");
+    const std::string good = dir.Write("good.fw", file);
+    const std::string wrong = dir.Write("wrong.fw", std::vector<uint8_t>(kFirmwareCompleteBytes));
+    const std::string unread = "c\n" + good + "\n\n";  // would continue and install
+
+    EXPECT_EQ(Run(unread, {0, wrong}), 2);  // the wrong file's Continue or Quit: Quit
+    EXPECT_EQ(InputRead(), 0);
+
+    EXPECT_EQ(Run(unread, {1, dir.Path() + "/missing.fw"}), 1);
+    EXPECT_EQ(InputRead(), 0);
+    EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrFileNotFound)),
+              std::string::npos)
+        << out.str();
+
+    EXPECT_EQ(Run(unread, {1, good}), 0);
+    EXPECT_EQ(InputRead(), 0);
+    EXPECT_EQ(world.camera.Image(), apptest::ImagePart(file));
+    EXPECT_NE(out.str().find(": COM1\n"), std::string::npos);
+}
+
+// One of them given: it answers its own question, the rest is read as usual.
+TEST_F(ConsoleUpdate, OneAnswerGivenAhead) {
+    const std::string good = dir.Write("good.fw", FirmwareFile("0120"));
+    const std::string wrong = dir.Write("wrong.fw", std::vector<uint8_t>(kFirmwareCompleteBytes));
+    EXPECT_EQ(Run("\n\n", {std::nullopt, good}), 0);  // the port (Enter: AUTO) and OK read
+    EXPECT_EQ(InputRead(), 2);
+    EXPECT_EQ(Run(wrong + "\nq\n", {1, std::nullopt}), 2);  // the file and Quit read
 }
 
 }  // namespace

@@ -1,6 +1,11 @@
 // The update workflow through the scripted front end against the virtual camera, in virtual
 // time: one test per way a run can go.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -71,8 +76,28 @@ class UpdateWorkflow : public ::testing::Test {
     // The link's port is closed whenever a run has ended.
     void ExpectLinkReleased() const { EXPECT_FALSE(world.line.HostEndOpen()); }
 
+    // Runs an update of a good file with `signalNumber` raised in the middle of the block that
+    // follows each of the given block reports; returns what was written to standard error.
+    std::string UpdateWithSignalsAfterBlocks(std::vector<int> blocks, int signalNumber) {
+        ChoosePort(1);
+        ChooseFile(GoodFile());
+        ui.dialogAnswers.push_back(kDialogOk);
+        int reported = 0;
+        ui.onEvent = [&, this](const UiEvent& e) {
+            if (e.kind == Kind::Progress && e.stage == 1 &&
+                std::count(blocks.begin(), blocks.end(), ++reported) != 0) {
+                world.clock.After(120'000, [signalNumber] { ::raise(signalNumber); });
+            }
+        };
+        ::testing::internal::CaptureStderr();
+        outcome = updater.RunUpdate();
+        return ::testing::internal::GetCapturedStderr();
+    }
+
     apptest::VirtualWorld world;
     apptest::TempDir dir;
+    const CRunSignals signals;
+    Outcome outcome = Outcome::EndedByChoice;
     CScriptedUserInterface ui;
     CFirmwareUpdater updater{ui, world.ports};
 };
@@ -96,12 +121,55 @@ TEST_F(UpdateWorkflow, CameraNotFoundShowsMessage6AfterReleasingTheLink) {
     };
     EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
     EXPECT_EQ(Messages(), std::vector<std::string>{LoadString(kStrCameraNotFound)});
+    EXPECT_EQ(ui.EventsOf(Kind::Message).at(0).detail,
+              "COM1 (virtual line 1): opened, but no camera answered there\n"
+              "COM2: no device\n"
+              "  Plug the camera's serial adapter in, or see which device is which with "
+              "\"tk358fw --list-ports\".\n"
+              "COM3: no device\n"
+              "COM4: no device\n");
     EXPECT_GE(world.ports.OpenCount(1), 1);
     EXPECT_EQ(ui.Count(Kind::ChooseFile), 0u);
     EXPECT_EQ(Prompts(), std::vector<std::string>{LoadString(kStrSearching)});
     EXPECT_EQ(updater.m_cameraInfoValid, 0);
     ExpectCursorBalanced();
     ExpectLinkReleased();
+}
+
+// Each port's reason, given by the port system, in the lines under the message.
+TEST_F(UpdateWorkflow, CameraNotFoundSaysWhyForEachPortTried) {
+    apptest::VirtualWorld onCom4(4);
+    onCom4.camera.Faults().unplugged = true;
+    onCom4.ports.Describe(2, {"/dev/ttyUSB0", "", ""});
+    onCom4.ports.Describe(3, {"/dev/ttyS1", "", ""});
+    onCom4.ports.Describe(4, {"/tmp/notes", "", "TK358FW_COM4"});
+    onCom4.ports.RefuseOpen(2, {PortProblem::PermissionDenied, 13, "Permission denied", "dialout"});
+    onCom4.ports.RefuseOpen(3, {PortProblem::InUse, 16, "Device busy", "minicom, process 77"});
+    CScriptedUserInterface ui4;
+    CFirmwareUpdater updater4(ui4, onCom4.ports);
+    ui4.portAnswers.push_back({kDialogOk, 0});
+    EXPECT_EQ(updater4.RunUpdate(), Outcome::Failed);
+    onCom4.ports.RefuseOpen(4, {PortProblem::NotATerminal, 25, "", "a regular file"});
+    ui4.portAnswers.push_back({kDialogOk, 4});
+    EXPECT_EQ(updater4.RunUpdate(), Outcome::Failed);
+
+    const std::vector<UiEvent> messages = ui4.EventsOf(Kind::Message);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].text, LoadString(kStrCameraNotFound));
+    EXPECT_EQ(messages[0].detail,
+              "COM1: no device\n"
+              "  Plug the camera's serial adapter in, or see which device is which with "
+              "\"tk358fw --list-ports\".\n"
+              "COM2 (/dev/ttyUSB0): permission denied\n"
+              "  You are not in the group \"dialout\" that may use it. Join it with\n"
+              "    sudo usermod -aG dialout $USER\n"
+              "  then log out and log in again: a new group counts from a new login on.\n"
+              "COM3 (/dev/ttyS1): busy: held by minicom, process 77\n"
+              "  Close the program that holds it, then start again.\n"
+              "COM4 (/tmp/notes): opened, but no camera answered there\n");
+    EXPECT_EQ(messages[1].detail,
+              "COM4 (/tmp/notes): not a terminal (a regular file)\n"
+              "  Name a serial device in TK358FW_COM4 (\"tk358fw --list-ports\" lists them).\n");
 }
 
 TEST_F(UpdateWorkflow, ChosenPortIsTheOneSearched) {
@@ -123,14 +191,15 @@ TEST_F(UpdateWorkflow, ChosenPortIsTheOneSearched) {
     g_pUpdater = &updater;
 }
 
-TEST_F(UpdateWorkflow, PicturesInTheCameraEndTheRunAfterDialog112) {
-    world.camera.State().store0.pictures = 3;
+TEST_F(UpdateWorkflow, EvenOnePictureInTheCameraEndsTheRunAfterDialog112) {
+    world.camera.State().store0.pictures = 1;
     ChoosePort(1);
     ChooseFile(GoodFile());
     EXPECT_EQ(updater.RunUpdate(), Outcome::EndedByChoice);
     EXPECT_EQ(Dialogs(), std::vector<int>{kDialogImagesPresent});
     EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text, LoadString(kStrImagesPresent));
     EXPECT_EQ(ui.Count(Kind::ChooseFile), 0u);
+    EXPECT_TRUE(world.camera.Banks().empty());
     EXPECT_TRUE(world.camera.Blocks().empty());
     // The camera's ID and version were taken over and shown before the dialog.
     EXPECT_EQ(Prompts().back(), "Camera ID: TK358-000417     Firmware Version: 1.12");
@@ -194,16 +263,23 @@ TEST_F(UpdateWorkflow, QuitAfterACancelledChoiceEndsTheRun) {
 }
 
 TEST_F(UpdateWorkflow, WrongFileThenContinueThenAGoodFileInstalls) {
-    std::vector<uint8_t> wrong = FirmwareFile();
-    wrong[5] = '_';
+    // The identification is its first 48 bytes: the first and the last of them count, the byte
+    // after them does not.
+    std::vector<uint8_t> wrongFirst = FirmwareFile();
+    wrongFirst[0] = 'o';
+    std::vector<uint8_t> wrongLast = FirmwareFile();
+    wrongLast[47] = 'E';
+    std::vector<uint8_t> good = FirmwareFile();
+    good[48] = '!';
     ChoosePort(1);
-    ChooseFile(dir.Write("wrong.fw", wrong));
-    ChooseFile(GoodFile());
-    ui.dialogAnswers = {kDialogOk, kDialogOk};
+    ChooseFile(dir.Write("wrong0.fw", wrongFirst));
+    ChooseFile(dir.Write("wrong47.fw", wrongLast));
+    ChooseFile(dir.Write("good.fw", good));
+    ui.dialogAnswers = {kDialogOk, kDialogOk, kDialogOk};
     EXPECT_EQ(updater.RunUpdate(), Outcome::Installed);
-    EXPECT_EQ(Dialogs(), (std::vector<int>{kDialogWrongFile, kDialogSuccess}));
+    EXPECT_EQ(Dialogs(), (std::vector<int>{kDialogWrongFile, kDialogWrongFile, kDialogSuccess}));
     EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text, "\nSelected file is wrong.");
-    EXPECT_EQ(world.camera.Image(), ImagePart(FirmwareFile()));
+    EXPECT_EQ(world.camera.Image(), ImagePart(good));
     ExpectLinkReleased();
 }
 
@@ -258,6 +334,7 @@ TEST_F(UpdateWorkflow, FailedTransferShowsTheFailureTextThenMessage10) {
     const UiEvent close = ui.EventsOf(Kind::CloseProgress).at(0);
     EXPECT_EQ(close.atMs - last.atMs, 1000u);  // the failure text stays for one second
     EXPECT_EQ(Messages(), std::vector<std::string>{LoadString(kStrUpdateFailed)});
+    EXPECT_EQ(ui.EventsOf(Kind::Message).at(0).detail, "");  // the port did not fail
     // The message comes after the progress window has gone.
     const auto& events = ui.Events();
     const auto closeAt = std::find_if(events.begin(), events.end(), [](const UiEvent& e) {
@@ -271,6 +348,21 @@ TEST_F(UpdateWorkflow, FailedTransferShowsTheFailureTextThenMessage10) {
     ExpectLinkReleased();
 }
 
+TEST_F(UpdateWorkflow, AnAdapterPulledDuringTheTransferIsNamedUnderMessage10) {
+    ChoosePort(1);
+    ChooseFile(GoodFile());
+    ui.onEvent = [this](const UiEvent& e) {
+        if (e.kind == Kind::Progress && e.value >= 10) {
+            world.line.UnplugHostEnd();
+        }
+    };
+    EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
+    EXPECT_EQ(Messages(), std::vector<std::string>{LoadString(kStrUpdateFailed)});
+    EXPECT_EQ(ui.EventsOf(Kind::Message).at(0).detail,
+              "COM1 (virtual line 1): the device went away (the virtual line is gone)\n"
+              "  Check the cable and the adapter; \"tk358fw --list-ports\" shows what is there.\n");
+}
+
 TEST_F(UpdateWorkflow, SuccessfulUpdateWritesTheImageAndNamesTheFileVersion) {
     ChoosePort(1);
     const std::vector<uint8_t> file = FirmwareFile("0120", kFirmwareCompleteBytes + 500);
@@ -280,6 +372,7 @@ TEST_F(UpdateWorkflow, SuccessfulUpdateWritesTheImageAndNamesTheFileVersion) {
 
     EXPECT_EQ(world.camera.Image(), ImagePart(file));
     EXPECT_EQ(world.camera.Blocks().size(), 768u);
+    EXPECT_TRUE(world.camera.ProtocolErrors().empty());
     EXPECT_EQ(Dialogs(), std::vector<int>{kDialogSuccess});
     EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text, kSuccess120);
     EXPECT_EQ(updater.m_fileVersionMajor, 1);
@@ -309,6 +402,84 @@ TEST_F(UpdateWorkflow, SuccessfulUpdateWritesTheImageAndNamesTheFileVersion) {
     EXPECT_EQ(ui.Count(Kind::WaitCursorOn), 3u);  // connect, loading the file, transfer
     ExpectCursorBalanced();
     ExpectLinkReleased();
+}
+
+const std::string kTransferNotice =
+    "\nthe update is being finished; interrupting now leaves the camera without firmware - press "
+    "Ctrl-C again to stop after the current block\n";
+
+TEST_F(UpdateWorkflow, OneStopSignalDuringTheTransferIsAcknowledgedAndTheUpdateFinishes) {
+    EXPECT_EQ(UpdateWithSignalsAfterBlocks({100}, SIGTERM), kTransferNotice);
+    EXPECT_EQ(outcome, Outcome::Installed);
+    EXPECT_EQ(world.camera.Blocks().size(), 768u);
+    EXPECT_EQ(Dialogs(), std::vector<int>{kDialogSuccess});
+}
+
+TEST_F(UpdateWorkflow, SecondStopSignalStopsTheTransferAfterTheCurrentBlock) {
+    EXPECT_EQ(UpdateWithSignalsAfterBlocks({100, 300}, SIGINT),
+              kTransferNotice + "\nthe update stops after the current block\n");
+    EXPECT_EQ(outcome, Outcome::Failed);
+    // Block 300 was under way: it is finished, then the transfer ends as its own stop does.
+    EXPECT_EQ(world.camera.Blocks().size(), 301u);
+    std::vector<int> parameters;
+    for (const auto& p : world.camera.Parameters()) {
+        parameters.push_back(p.number);
+    }
+    ASSERT_EQ(parameters.size(), 48u);  // the fixed parameters, no checksums
+    EXPECT_EQ(parameters.front(), 202);
+    EXPECT_EQ(ui.EventsOf(Kind::Progress).back().stage, 3u);
+    EXPECT_EQ(Messages(), std::vector<std::string>{LoadString(kStrUpdateFailed)});
+    ExpectLinkReleased();
+}
+
+// A stop signal during Connect waits for the camera's last answer, then ends the run by that
+// signal with the port released, before anything more is asked.
+TEST_F(UpdateWorkflow, StopSignalDuringConnectEndsTheRunOnceConnectHasReturned) {
+    ChoosePort(1);
+    ui.onEvent = [this](const UiEvent& e) {
+        if (e.kind == Kind::WaitCursorOn) {
+            world.clock.After(300'000, [] { ::raise(SIGINT); });
+        } else if (e.kind == Kind::WaitCursorOff) {
+            std::fprintf(stderr, "connected at %u, port %s\n", world.line.HostBaudRate(),
+                         world.line.HostEndOpen() ? "open" : "closed");
+        } else if (e.kind == Kind::ChooseFile || e.kind == Kind::Message) {
+            ::_exit(3);
+        }
+    };
+    EXPECT_EXIT(updater.RunUpdate(), ::testing::KilledBySignal(SIGINT),
+                "the connection to the camera is being finished; the tool ends after it\n"
+                "connected at 38400, port open");
+}
+
+// Outside Connect and the transfer a stop signal ends the process at once, and the port it held
+// is found as it was before.
+TEST(RunSignals, StopSignalOutsideTheExchangesEndsAtOnceAndPutsThePortBack) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string device = ::ptsname(master);
+    PortMap map;
+    map.com[0].device = device;
+    CPosixPortSystem ports(map);
+    termios found{};
+    ASSERT_EQ(::tcgetattr(master, &found), 0);
+
+    EXPECT_EXIT(
+        {
+            const CRunSignals signals;
+            CSerialPort port(ports);
+            if (port.OpenPort(1) == kStatusOk && port.SetPortSpeed(1152) == kStatusOk) {
+                ::raise(SIGTERM);
+            }
+            ::_exit(3);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    termios now{};  // (the serial tests check the rest of what is put back)
+    ASSERT_EQ(::tcgetattr(master, &now), 0);
+    EXPECT_EQ(now.c_lflag, found.c_lflag);
+    EXPECT_EQ(now.c_cflag, found.c_cflag);
+    ::close(master);
 }
 
 }  // namespace

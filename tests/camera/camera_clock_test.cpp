@@ -1,4 +1,5 @@
-// The camera clock and calendar time, in a zone without and a zone with daylight saving.
+// The camera clock and calendar time, in zones without and with daylight saving, and in zones
+// whose standard offset has changed since 1994.
 #include <gtest/gtest.h>
 
 #include "camera/camera.hpp"
@@ -93,7 +94,9 @@ TEST_P(CameraClock, OutOfRangeFieldsAreNormalised) {
     EXPECT_EQ(ClockFromCameraTime(Calendar(1994, 2, 0, 0, 0, 0, 0)), 2u * 30u * 86400u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Zones, CameraClock, ::testing::Values("UTC", kCentralEurope));
+INSTANTIATE_TEST_SUITE_P(Zones, CameraClock,
+                         ::testing::Values("UTC", kCentralEurope, "Europe/Berlin", "Europe/Minsk",
+                                           "Europe/Istanbul", "Asia/Almaty", "Pacific/Apia"));
 
 TEST(CameraClockDaylightSaving, RecordFlagIsHonouredWhenSettingTheClock) {
     const ScopedTimeZone zone(kCentralEurope);

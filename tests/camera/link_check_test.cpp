@@ -184,16 +184,18 @@ class RefusingPorts final : public IPortSystem {
   public:
     RefusingPorts(IPortSystem& inner, uint32_t refusedBaud)
         : m_inner(inner), m_refusedBaud(refusedBaud) {}
-    std::unique_ptr<IPortDriver> Open(const std::string& name) override {
-        auto port = m_inner.Open(name);
+    std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override {
+        auto port = m_inner.Open(name, failure);
         return port ? std::make_unique<Driver>(std::move(port), m_refusedBaud) : nullptr;
     }
+    PortMap Ports() override { return m_inner.Ports(); }
 
   private:
     class Driver final : public IPortDriver {
       public:
         Driver(std::unique_ptr<IPortDriver> inner, uint32_t refused)
             : m_in(std::move(inner)), m_refused(refused) {}
+        PortFailure LastFailure() const override { return m_in->LastFailure(); }
         bool SetupQueues(uint32_t i, uint32_t o) override { return m_in->SetupQueues(i, o); }
         bool ClearErrors(QueueCounts* c) override { return m_in->ClearErrors(c); }
         bool Purge(bool i, bool o) override { return m_in->Purge(i, o); }

@@ -45,7 +45,7 @@ TEST_F(PeerExchange, AnswersThatEndTheCommandAtOnce) {
     const struct {
         uint8_t answer;
         uint32_t status;
-    } cases[] = {{0xE1, kStatusRefused}, {0x10, kStatusUnexpected10}};
+    } cases[] = {{0xE1, kStatusRefused}, {0x10, kStatusInsteadOfAck}};
     for (const auto& c : cases) {
         peer.received.clear();
         peer.Expect(8, {c.answer});
@@ -273,7 +273,7 @@ TEST_F(PeerExchange, AnswersThatEndAPacketAtOnce) {
     const struct {
         std::vector<uint8_t> answer;
         uint32_t status;
-    } cases[] = {{{}, kStatusTimeout}, {{0x10}, kStatusUnexpected10}, {{0x44}, kStatusTimeout}};
+    } cases[] = {{{}, kStatusTimeout}, {{0x10}, kStatusInsteadOfAck}, {{0x44}, kStatusTimeout}};
     for (const auto& c : cases) {
         peer.received.clear();
         peer.Expect(257, c.answer);

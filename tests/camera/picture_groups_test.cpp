@@ -197,17 +197,21 @@ TEST(ReadGroupTable, AStoreOtherThanZeroOrOneIsRefusedBeforeItsCommands) {
     EXPECT_EQ(Count(world.OpcodesSinceMark(), kOpGroupNames), 0u);
 }
 
-TEST(ReadGroupTable, CountsThatCannotBeATableAreTheCamerasFailureAndWriteNothing) {
+TEST(ReadGroupTable, CountsOutsideTheAddressableGroupsAreRefusedLikeAnyGroupOutOfRange) {
     for (const uint16_t reported :
          {uint16_t{0xFFFF}, uint16_t{0x8000}, uint16_t{0x7FFF}, uint16_t{256}}) {
         PictureWorld world;
         ThreeGroups(world);
         world.ReportGroups(0, reported);
         std::vector<GroupEntry> entries = UntouchedEntries(300);
-        EXPECT_EQ(world.link.ReadGroupTable(0, entries), kStatusCameraFailed) << reported;
-        EXPECT_EQ(world.link.GetResult(), kResultCommFailure) << reported;
+        EXPECT_EQ(world.link.ReadGroupTable(0, entries), kResultBadArgument) << reported;
+        EXPECT_EQ(world.link.GetResult(), kResultBadArgument) << reported;
         EXPECT_TRUE(AllUntouched(entries)) << reported;
         EXPECT_EQ(Count(world.OpcodesSinceMark(), kOpGroupNames), 0u) << reported;
+        // The same status block, the same answer for a group the count leaves out.
+        const int16_t outside = reported >= 0x8000 ? 0 : 256;
+        EXPECT_EQ(world.link.GroupCommand(0, outside), kResultBadArgument) << reported;
+        EXPECT_EQ(Count(world.OpcodesSinceMark(), kOpGroupCommand), 0u) << reported;
     }
 }
 

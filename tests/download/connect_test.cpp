@@ -105,22 +105,26 @@ TEST(Connect, AutoWithNormalModeCameraOnCom1SwitchesItAndFillsBothRecords) {
     EXPECT_STREQ(run.idText.data(), id);
     EXPECT_EQ(camera.State().mode, CameraMode::Download);
     EXPECT_EQ(world.Line(1).HostBaudRate(), 38400u);
+    // The greeting waited for the loader to start, and its answer was taken with 0xD1.
+    EXPECT_TRUE(camera.ProtocolErrors().empty());
     link.ClosePort();
 }
 
 TEST(Connect, ShortGreetingAnswerTimesOutAndAWrongByteIsRefused) {
-    for (const bool shortAnswer : {true, false}) {
+    const struct {
+        int shortBy;
+        int wrongByte;
+        uint32_t status;
+    } cases[] = {{1, -1, kStatusTimeout}, {0, 5, kStatusRefused}, {0, 11, kStatusRefused}};
+    for (const auto& c : cases) {
         World world;
         auto& camera = world.AddCamera(1, CameraMode::Download);
-        if (shortAnswer) {
-            camera.Faults().greetingShortBy = 1;
-        } else {
-            camera.Faults().greetingWrongByte = 5;
-        }
+        camera.Faults().greetingShortBy = c.shortBy;
+        camera.Faults().greetingWrongByte = c.wrongByte;
         CCameraLink link(world.ports);
         ConnectRun run;
         run.Run(link, 1);
-        EXPECT_EQ(run.status, shortAnswer ? kStatusTimeout : kStatusRefused) << shortAnswer;
+        EXPECT_EQ(run.status, c.status) << c.shortBy << " " << c.wrongByte;
         EXPECT_EQ(run.result, kResultCommFailure);
         EXPECT_EQ(run.flag, 0);  // the switch was tried
         link.ClosePort();

@@ -1,9 +1,12 @@
 // Firmware file: loading whole files, the identification check, the version fields and the
 // initial name taken from a filter.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -72,6 +75,16 @@ TEST(FirmwareLoad, EmptyMissingAndUnreadableFilesGiveNoImage) {
               LoadOutcome::OpenOrReadError);
     EXPECT_EQ(LoadFirmwareFile(dir.Path(), &image, &found), LoadOutcome::OpenOrReadError);
     EXPECT_TRUE(image.bytes.empty());
+
+    // A FIFO nobody writes to is refused at once; should the loader wait in it, the alarm ends
+    // this test program instead of letting it hang.
+    const std::string fifo = dir.Path() + "/fifo.fw";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ::alarm(10);
+    EXPECT_EQ(LoadFirmwareFile(fifo, &image, &found), LoadOutcome::OpenOrReadError);
+    ::alarm(0);
+    EXPECT_EQ(LoadFirmwareFile("/dev/zero", &image, &found), LoadOutcome::OpenOrReadError);
+    EXPECT_TRUE(image.bytes.empty());
 }
 
 TEST(FirmwareLoad, ReadShorterThanTheSizeFoundIsAReadError) {
@@ -86,6 +99,29 @@ TEST(FirmwareLoad, ReadShorterThanTheSizeFoundIsAReadError) {
     int64_t found = 0;
     EXPECT_EQ(LoadFirmwareFile(candidate, &image, &found), LoadOutcome::OpenOrReadError);
     EXPECT_TRUE(image.bytes.empty());
+}
+
+// Loads `path` with the address space limited to 400 MiB; exits 0 when that gives a read error
+// with the file's size found.
+[[noreturn]] void LoadWithLittleMemory(const std::string& path, int64_t size) {
+    rlimit space{};
+    space.rlim_cur = space.rlim_max = rlim_t{400} << 20;
+    ::setrlimit(RLIMIT_AS, &space);
+    FirmwareImage image;
+    int64_t found = 0;
+    const LoadOutcome outcome = LoadFirmwareFile(path, &image, &found);
+    std::_Exit(outcome == LoadOutcome::OpenOrReadError && found == size ? 0 : 1);
+}
+
+TEST(FirmwareLoad, FileTooBigForTheMemoryThereIsIsAReadError) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer ends the process at a failed allocation";
+#endif
+    TempDir dir;
+    constexpr off_t kHuge = off_t{1} << 30;  // sparse: takes no disk space
+    const std::string path = dir.Write("huge.fw", Identified(100));
+    ASSERT_EQ(::truncate(path.c_str(), kHuge), 0);
+    EXPECT_EXIT(LoadWithLittleMemory(path, kHuge), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(FirmwareLoad, PathsOfAnyLengthWork) {

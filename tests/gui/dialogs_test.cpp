@@ -6,6 +6,9 @@
 #include <wx/button.h>
 #include <wx/frame.h>
 #include <wx/init.h>
+#include <wx/msgdlg.h>
+// (the generic box needs the common message dialog declarations first)
+#include <wx/generic/msgdlgg.h>
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
 #include <wx/timer.h>
@@ -108,6 +111,7 @@ class DialogWindows : public ::testing::Test {
         m_view = new wxWindow(m_frame, wxID_ANY);
         m_frame->Show();
         m_ui = std::make_unique<CGuiUserInterface>(m_frame, m_view);
+        m_ports.Describe(2, PortInfo{"/dev/ttyUSB0", "FTDI FT232R USB UART", ""});
         g_pUpdater = new CFirmwareUpdater(*m_ui, m_ports);
         g_pUpdater->m_viewRect = ViewRect{0, 0, 1000, 700};
     }
@@ -153,6 +157,11 @@ TEST_F(DialogWindows, PortDialogOpensWithAutoAndEnterTakesIt) {
         ExpectCentred(d);
         ExpectLook(d);
         EXPECT_EQ(g_pUpdater->m_promptText, "");
+        // Each COM button names its device; the texts stay.
+        EXPECT_EQ(Radio(d, kRadioCom1)->GetToolTipText().utf8_string(), "COM1  no device");
+        EXPECT_EQ(Radio(d, kRadioCom2)->GetToolTipText().utf8_string(),
+                  "COM2  /dev/ttyUSB0  FTDI FT232R USB UART");
+        EXPECT_EQ(Radio(d, kRadioCom2)->GetLabel().utf8_string(), "COM2");
         PressKey(d, WXK_RETURN);
     });
     EXPECT_EQ(result, kDialogOk);
@@ -233,6 +242,23 @@ TEST_F(DialogWindows, SuccessAndPicturesDialogs) {
                       }),
               kDialogQuit);
     EXPECT_EQ(m_ui->RunTextDialog(static_cast<DialogId>(106), "x"), kDialogQuit);
+}
+
+TEST_F(DialogWindows, MessageBoxShowsTheReasonsUnderTheUnchangedText) {
+    std::string text;
+    std::string extended;
+    m_frame->CallAfter([&] {
+        for (wxWindow* window : wxTopLevelWindows) {
+            if (auto* box = dynamic_cast<wxGenericMessageDialog*>(window)) {
+                text = box->GetMessage().utf8_string();
+                extended = box->GetExtendedMessage().utf8_string();
+                box->EndModal(wxID_OK);
+            }
+        }
+    });
+    m_ui->ShowMessage(LoadString(kStrCameraNotFound), "COM1 (/dev/ttyUSB0): permission denied\n");
+    EXPECT_EQ(text, LoadString(kStrCameraNotFound));
+    EXPECT_EQ(extended, "COM1 (/dev/ttyUSB0): permission denied\n");
 }
 
 TEST_F(DialogWindows, ProgressWindowShowsTextAndPictureAndCloses) {

@@ -70,6 +70,19 @@ TEST(Pictures, EachGlyphStaysInItsCellAndCellsDiffer) {
     }
 }
 
+// The icon theme's pictures: the same drawing at every size, transparent round the tile.
+TEST(Pictures, IconAtTheThemesSizesIsTransparentOutsideItsTile) {
+    for (const int size : {22, 48, 256}) {
+        const TransparentPicture icon = DrawIcon(size);
+        ASSERT_EQ(icon.alpha.size(), static_cast<size_t>(size * size));
+        EXPECT_EQ(icon.alpha.front(), 0) << size;  // the rounded corners
+        EXPECT_EQ(icon.alpha.back(), 0) << size;
+        EXPECT_EQ(icon.alpha[static_cast<size_t>(size * size / 2 + size / 2)], 255) << size;
+        // The lens's highlight sits at (14, 15.5) of 32 at every size.
+        EXPECT_EQ(icon.picture.At(size * 14 / 32, size * 31 / 64), 0xFFFFFFu) << size;
+    }
+}
+
 TEST(Pictures, BackgroundAndIconAreDrawnNotBlank) {
     std::set<uint32_t> colours(BackgroundPicture().pixels.begin(),
                                BackgroundPicture().pixels.end());

@@ -17,6 +17,7 @@ class RecordingPort final : public IPortDriver {
   public:
     RecordingPort(sim::VirtualClock& clock, std::vector<uint32_t>& deadlines)
         : m_clock(clock), m_deadlines(deadlines) {}
+    PortFailure LastFailure() const override { return {}; }
     bool SetupQueues(uint32_t, uint32_t) override { return true; }
     bool ClearErrors(QueueCounts*) override { return true; }
     bool Purge(bool, bool) override { return true; }
@@ -39,12 +40,13 @@ class RecordingPorts final : public IPortSystem {
   public:
     RecordingPorts(sim::VirtualClock& clock, std::vector<uint32_t>& deadlines)
         : m_clock(clock), m_deadlines(deadlines) {}
-    std::unique_ptr<IPortDriver> Open(const std::string& name) override {
+    std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure*) override {
         if (name != "COM1") {
             return nullptr;
         }
         return std::make_unique<RecordingPort>(m_clock, m_deadlines);
     }
+    PortMap Ports() override { return {}; }
 
   private:
     sim::VirtualClock& m_clock;
@@ -89,8 +91,8 @@ TEST_F(YieldingWaits, PortWaitsAreCutToOneSliceAfterAPump) {
     std::vector<uint32_t> deadlines;
     RecordingPorts inner(clock, deadlines);
     CYieldingPortSystem ports(inner, pump);
-    EXPECT_EQ(ports.Open("COM2"), nullptr);
-    std::unique_ptr<IPortDriver> port = ports.Open("COM1");
+    EXPECT_EQ(ports.Open("COM2", nullptr), nullptr);
+    std::unique_ptr<IPortDriver> port = ports.Open("COM1", nullptr);
     ASSERT_NE(port, nullptr);
 
     // A 2,000 ms time-out, as the port layer waits for it: until the deadline is reached.

@@ -70,13 +70,14 @@ class RecordingPorts final : public IPortSystem {
   public:
     RecordingPorts(IPortSystem& inner, WaitRecordingClock& clock)
         : m_inner(inner), m_clock(clock) {}
-    std::unique_ptr<IPortDriver> Open(const std::string& name) override {
-        std::unique_ptr<IPortDriver> port = m_failing ? nullptr : m_inner.Open(name);
+    std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override {
+        std::unique_ptr<IPortDriver> port = m_failing ? nullptr : m_inner.Open(name, failure);
         if (!port) {
             return nullptr;
         }
         return std::make_unique<Driver>(std::move(port), *this);
     }
+    PortMap Ports() override { return m_inner.Ports(); }
     int OpenNow() const { return m_open; }
     // The adapter is pulled: every driver operation fails and no port opens, until Restore.
     void FailFromNow() { m_failing = true; }
@@ -92,6 +93,7 @@ class RecordingPorts final : public IPortSystem {
         ~Driver() override { --m_owner.m_open; }
         Driver(const Driver&) = delete;
         Driver& operator=(const Driver&) = delete;
+        PortFailure LastFailure() const override { return m_inner->LastFailure(); }
         bool SetupQueues(uint32_t in, uint32_t out) override {
             return Up() && m_inner->SetupQueues(in, out);
         }
@@ -502,6 +504,7 @@ struct RunReport {
     uint64_t virtualMs = 0;
     size_t blocks = 0;
     int flips = 0;
+    std::vector<std::string> prompts;  // the prompt lines shown, in order
 
     std::string Describe() const {
         std::string text = std::string(EndingName(ending)) + ", " + std::to_string(blocks) +
@@ -591,6 +594,7 @@ inline Ending Classify(const CScriptedUserInterface& ui, CFirmwareUpdater::Outco
 struct CameraMarks {
     size_t blocks = 0;
     size_t parameters = 0;
+    size_t protocolErrors = 0;
 };
 
 // What the camera received in one run must be what a sound transfer sends, up to where it
@@ -668,6 +672,9 @@ class UpdateWorld {
         }
         m_stage.ApplyStartingPlans();
         m_stage.SetRandomNoise(setup.randomNoiseToCamera, setup.randomNoiseToHost);
+        m_faultFree = setup.randomNoiseToCamera == 0.0 && setup.randomNoiseToHost == 0.0 &&
+                      std::all_of(setup.plans.begin(), setup.plans.end(),
+                                  [](const FaultPlan& p) { return p.fault == Fault::None; });
     }
 
     // The fault goes away: the camera's faults, the plans, the noise and a failed port.
@@ -678,9 +685,13 @@ class UpdateWorld {
         m_ports.Restore();
     }
 
+    sim::VirtualCamera& Camera() { return m_camera; }
+    uint32_t CameraBaud() { return m_stage.BaudRate(); }
+
     // One run of the workflow; the user chooses the setup's port, or `port` when it is 0 to 4.
     RunReport Run(const FirmwareFile& file, int16_t port = -1) {
-        const detail::CameraMarks marks{m_camera.Blocks().size(), m_camera.Parameters().size()};
+        const detail::CameraMarks marks{m_camera.Blocks().size(), m_camera.Parameters().size(),
+                                        m_camera.ProtocolErrors().size()};
         RunReport report;
         {
             CScriptedUserInterface ui;
@@ -692,11 +703,19 @@ class UpdateWorld {
             report.outcome = updater.RunUpdate();
             g_pUpdater = nullptr;
             report.ending = detail::Classify(ui, report.outcome, report.violations);
+            report.prompts = detail::TextsOf(ui, UiEvent::Kind::Prompt);
         }
         if (m_ports.OpenNow() != 0 || m_line.HostEndOpen()) {
             report.violations.push_back("the port is still open after the run");
         }
         detail::CheckCamera(m_camera, marks, file.Image(), report.ending, report.violations);
+        // Faults may leave the camera expecting what the host rightly no longer sends; without
+        // them the host keeps to the protocol.
+        const std::vector<std::string>& protocolErrors = m_camera.ProtocolErrors();
+        if (m_faultFree && protocolErrors.size() > marks.protocolErrors) {
+            report.violations.push_back("the camera saw a protocol error: " +
+                                        protocolErrors[marks.protocolErrors]);
+        }
         report.longestWaitMs = m_waits.LongestWaitMs();
         if (report.longestWaitMs > kLongestAllowedWaitMs) {
             report.violations.push_back("a wait of " + std::to_string(report.longestWaitMs) +
@@ -718,6 +737,7 @@ class UpdateWorld {
     sim::VirtualCamera m_camera;
     sim::VirtualPortSystem m_virtualPorts;
     RecordingPorts m_ports{m_virtualPorts, m_waits};
+    bool m_faultFree = false;  // no fault was ever set on this world
 };
 
 inline RunReport RunWholeUpdate(const RunSetup& setup, const FirmwareFile& file) {

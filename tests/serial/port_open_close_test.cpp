@@ -146,6 +146,7 @@ class StepFailingDriver final : public IPortDriver {
   public:
     StepFailingDriver(FailAt failAt, bool* closed) : m_failAt(failAt), m_closed(closed) {}
     ~StepFailingDriver() override { *m_closed = true; }
+    PortFailure LastFailure() const override { return {}; }
     bool SetupQueues(uint32_t, uint32_t) override { return m_failAt != FailAt::SetupQueues; }
     bool ClearErrors(QueueCounts*) override { return m_failAt != FailAt::FirstClearErrors; }
     bool Purge(bool, bool) override { return true; }
@@ -167,13 +168,14 @@ class StepFailingDriver final : public IPortDriver {
 
 class StepFailingPorts final : public IPortSystem {
   public:
-    std::unique_ptr<IPortDriver> Open(const std::string& name) override {
+    std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure*) override {
         lastName = name;
         closed = false;
         auto driver = std::make_unique<StepFailingDriver>(failAt, &closed);
         lastDriver = driver.get();
         return driver;
     }
+    PortMap Ports() override { return {}; }
     FailAt failAt = FailAt::None;
     bool closed = false;
     std::string lastName;
@@ -192,6 +194,10 @@ TEST(OpenSteps, AFailingStepClosesThePortWithStatus8) {
         EXPECT_TRUE(ports.closed);
         EXPECT_FALSE(port.IsPortOpen());
         EXPECT_EQ(port.m_sendBuf, nullptr);
+        // A driver that gives no reason still leaves one behind.
+        ASSERT_EQ(port.PortsTried().size(), 1u);
+        EXPECT_EQ(port.PortsTried()[0].failure.problem, PortProblem::SetupFailed);
+        EXPECT_FALSE(port.PortsTried()[0].opened);
     }
     EXPECT_EQ(ports.lastName, "COM2");
 }

@@ -1,13 +1,20 @@
-// The POSIX driver on a real pseudo-terminal pair, and the COMn device mapping. The tool's side
-// is the terminal's slave end, reached as COM1 through TK358FW_COM1.
+// The POSIX driver on a real pseudo-terminal pair, and the reasons for refused devices. The
+// tool's side is the terminal's slave end, mapped to COM1.
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "line_fixture.hpp"
@@ -15,42 +22,26 @@
 namespace serial_test {
 namespace {
 
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = getenv(name)) {
-            m_old = old;
-            m_had = true;
-        }
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_had) {
-            setenv(m_name, m_old.c_str(), 1);
-        } else {
-            unsetenv(m_name);
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
+// A port system whose COMn is `device`.
+CPosixPortSystem PortsWith(int portNumber, const std::string& device) {
+    PortMap map;
+    map.com[static_cast<size_t>(portNumber - 1)].device = device;
+    return CPosixPortSystem(std::move(map));
+}
 
-  private:
-    const char* m_name;
-    std::string m_old;
-    bool m_had = false;
-};
+// A pseudo-terminal's master end; the slave's path is empty when none could be had.
+int OpenMaster() {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master >= 0 && (grantpt(master) != 0 || unlockpt(master) != 0)) {
+        close(master);
+        return -1;
+    }
+    return master;
+}
 
 class PseudoTerminalTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        m_master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        ASSERT_GE(m_master, 0);
-        ASSERT_EQ(grantpt(m_master), 0);
-        ASSERT_EQ(unlockpt(m_master), 0);
-        m_slavePath = ptsname(m_master);
-        m_env = std::make_unique<ScopedEnv>("TK358FW_COM1", m_slavePath);
-    }
+    void SetUp() override { ASSERT_FALSE(m_slavePath.empty()); }
 
     void TearDown() override {
         if (port.IsPortOpen()) {
@@ -99,14 +90,13 @@ class PseudoTerminalTest : public ::testing::Test {
         return count;
     }
 
-    int m_master = -1;
-    std::string m_slavePath;
-    std::unique_ptr<ScopedEnv> m_env;
-    TestPort port{PosixPortSystem()};
+    int m_master = OpenMaster();
+    std::string m_slavePath = m_master >= 0 ? ptsname(m_master) : "";
+    CPosixPortSystem m_ports = PortsWith(1, m_slavePath);
+    TestPort port{m_ports};
 };
 
 TEST_F(PseudoTerminalTest, WritesReadsCountsPurgesAndSetsEveryRate) {
-    ASSERT_EQ(PosixDeviceForPort(1), m_slavePath);
     ASSERT_EQ(port.OpenPort(1), kStatusOk);
 
     // Binary-clean both ways: every byte value, flow-control and line-end bytes included.
@@ -164,16 +154,86 @@ TEST_F(PseudoTerminalTest, WritesReadsCountsPurgesAndSetsEveryRate) {
     EXPECT_TRUE(port.m_hPort->SetBreak(false));
 }
 
-TEST_F(PseudoTerminalTest, ThePortIsExclusiveAndFreeAgainAfterClosing) {
-    ASSERT_EQ(port.OpenPort(1), kStatusOk);
-    TestPort second(PosixPortSystem());
-    EXPECT_EQ(second.OpenPort(1), kStatusPortFailed);
-    port.ClosePort();
-    EXPECT_EQ(second.OpenPort(1), kStatusOk);
-    second.ClosePort();
+// Another instance of the tool (a child process) holds the port: the opening is refused as busy
+// and names that process; once the other lets go, the port opens.
+TEST_F(PseudoTerminalTest, APortHeldByAnotherProcessIsBusyAndNamesIt) {
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(ready[0]);
+        close(release[1]);  // so that the parent's close ends the wait below
+        std::unique_ptr<IPortDriver> held = m_ports.Open("COM1", nullptr);
+        const char opened = held != nullptr ? 'y' : 'n';
+        char done = 0;
+        if (write(ready[1], &opened, 1) == 1 && read(release[0], &done, 1) >= 0) {
+            held.reset();
+        }
+        _exit(0);
+    }
+    close(ready[1]);
+    close(release[0]);
+    char opened = 0;
+    ASSERT_EQ(read(ready[0], &opened, 1), 1);
+    ASSERT_EQ(opened, 'y');
+
+    EXPECT_EQ(port.OpenPort(1), kStatusPortFailed);
+    const std::vector<PortAttempt> tried = port.PortsTried();
+    ASSERT_EQ(tried.size(), 1u);
+    EXPECT_EQ(tried[0].failure.problem, PortProblem::InUse);
+    EXPECT_NE(tried[0].failure.detail.find("process " + std::to_string(child)), std::string::npos)
+        << tried[0].failure.detail;
+
+    close(release[1]);
+    close(ready[0]);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    EXPECT_EQ(port.OpenPort(1), kStatusOk);
 }
 
-TEST_F(PseudoTerminalTest, AVanishedDeviceFailsWithStatus8InsteadOfHanging) {
+// Whether the port closes or a signal handler releases it before the process ends, the terminal
+// keeps no trace of the tool: its settings as found, no exclusive use, no file lock.
+TEST_F(PseudoTerminalTest, ClosingOrReleasingPutsTheTerminalBackAsFound) {
+    const int watch = open(m_slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    termios found{};
+    ASSERT_EQ(tcgetattr(watch, &found), 0);
+    found.c_lflag |= ICANON | ECHO | ISIG;
+    found.c_iflag |= ICRNL | IXON;
+    cfsetspeed(&found, B19200);
+    ASSERT_EQ(tcsetattr(watch, TCSANOW, &found), 0);
+    ASSERT_EQ(tcgetattr(watch, &found), 0);
+
+    for (const bool releasedBySignalHandler : {false, true}) {
+        ASSERT_EQ(port.OpenPort(1), kStatusOk);
+        ASSERT_EQ(port.SetPortSpeed(1152), kStatusOk);
+        int exclusive = 0;
+        ASSERT_EQ(ioctl(watch, TIOCGEXCL, &exclusive), 0);
+        ASSERT_EQ(exclusive, 1);
+        if (releasedBySignalHandler) {
+            ReleaseOpenPorts();
+        }
+        port.ClosePort();
+
+        termios now{};
+        ASSERT_EQ(tcgetattr(watch, &now), 0);
+        EXPECT_EQ(now.c_iflag, found.c_iflag) << releasedBySignalHandler;
+        EXPECT_EQ(now.c_oflag, found.c_oflag) << releasedBySignalHandler;
+        EXPECT_EQ(now.c_cflag, found.c_cflag) << releasedBySignalHandler;
+        EXPECT_EQ(now.c_lflag, found.c_lflag) << releasedBySignalHandler;
+        EXPECT_EQ(cfgetospeed(&now), B19200) << releasedBySignalHandler;
+        ASSERT_EQ(ioctl(watch, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0) << releasedBySignalHandler;
+        TestPort next(m_ports);
+        EXPECT_EQ(next.OpenPort(1), kStatusOk) << releasedBySignalHandler;
+        next.ClosePort();
+    }
+    close(watch);
+}
+
+TEST_F(PseudoTerminalTest, AVanishedDeviceFailsWithStatus8AndTheReasonIsKept) {
     ASSERT_EQ(port.OpenPort(1), kStatusOk);
     CloseMaster();
     port.m_recvLen = 4;
@@ -182,23 +242,38 @@ TEST_F(PseudoTerminalTest, AVanishedDeviceFailsWithStatus8InsteadOfHanging) {
         status = port.ReadPort(60'000);  // the hang-up shows at the latest on the next wait
     }
     EXPECT_EQ(status, kStatusPortFailed);
+    port.ClosePort();
+    EXPECT_EQ(port.PortsTried().back().failure.problem, PortProblem::DeviceGone);
 }
 
-TEST(PosixPortNamesTest, EnvironmentNamesTheDeviceAndBadNamesAreAbsent) {
-    ScopedEnv com3("TK358FW_COM3", "/dev/does-not-exist-tk358");
-    EXPECT_EQ(PosixDeviceForPort(3), "/dev/does-not-exist-tk358");
-    EXPECT_EQ(PosixDeviceForPort(0), "");
-    EXPECT_EQ(PosixDeviceForPort(5), "");
-
+// What is no terminal is refused with that reason, before anything is written to it.
+TEST(PosixPortReasons, WhatIsNoTerminalIsRefusedUntouched) {
     sim::VirtualClock clock;  // the opening's settling delay would otherwise be real time
     ScopedClock useClock(clock);
-    TestPort port(PosixPortSystem());
-    EXPECT_EQ(port.OpenPort(3), kStatusPortFailed);
-    {
-        ScopedEnv notATerminal("TK358FW_COM3", "/dev/null");
-        EXPECT_EQ(port.OpenPort(3), kStatusPortFailed);
+    char pattern[] = "/tmp/tk358fw-port-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    const std::string file = dir + "/file";
+    std::ofstream(file) << "kept";
+    const struct {
+        std::string device;
+        PortProblem problem;
+    } cases[] = {{file, PortProblem::NotATerminal},
+                 {dir, PortProblem::NotATerminal},
+                 {"/dev/null", PortProblem::NotATerminal},
+                 {dir + "/missing", PortProblem::NoDevice},
+                 {"", PortProblem::NoDevice}};
+    for (const auto& c : cases) {
+        CPosixPortSystem ports = PortsWith(3, c.device);
+        TestPort port(ports);
+        EXPECT_EQ(port.OpenPort(3), kStatusPortFailed) << c.device;
+        ASSERT_EQ(port.PortsTried().size(), 1u);
+        EXPECT_EQ(port.PortsTried()[0].failure.problem, c.problem) << c.device;
+        EXPECT_FALSE(port.PortsTried()[0].failure.text.empty()) << c.device;
     }
-    EXPECT_FALSE(port.IsPortOpen());
+    std::string content;
+    std::getline(std::ifstream(file), content);
+    EXPECT_EQ(content, "kept");
+    std::filesystem::remove_all(dir);
 }
 
 TEST(VirtualTimeoutTest, ATwoSecondTimeoutCompletesWithoutRealWaiting) {

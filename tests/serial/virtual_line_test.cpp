@@ -263,21 +263,37 @@ TEST(VirtualLineLifetimeTest, ADriverOutlivingItsLineFailsInsteadOfCrashing) {
     EXPECT_FALSE(driver->ClearErrors(&counts));
     const uint8_t b = 2;
     EXPECT_FALSE(driver->Write(&b, 1));
+    EXPECT_EQ(driver->LastFailure().problem, PortProblem::DeviceGone);
 }
 
-TEST(VirtualPortSystemTest, OnlyConnectedPortsThatAreNotOpenCanBeOpened) {
+TEST(VirtualPortSystemTest, OnlyConnectedPortsThatAreNotOpenCanBeOpenedAndRefusalsSayWhy) {
     sim::VirtualClock clock;
     sim::VirtualLine line(clock);
     sim::VirtualPortSystem ports;
     ports.Connect(2, &line);
-    EXPECT_EQ(ports.Open("COM1"), nullptr);
-    EXPECT_EQ(ports.Open("COM5"), nullptr);
-    EXPECT_EQ(ports.Open("COM"), nullptr);
-    auto first = ports.Open("COM2");
+    PortFailure why;
+    for (const char* absent : {"COM1", "COM5", "COM"}) {
+        EXPECT_EQ(ports.Open(absent, &why), nullptr);
+        EXPECT_EQ(why.problem, PortProblem::NoDevice) << absent;
+    }
+    auto first = ports.Open("COM2", &why);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(ports.Open("COM2"), nullptr);
+    EXPECT_EQ(why.problem, PortProblem::None);
+    EXPECT_EQ(ports.Open("COM2", &why), nullptr);
+    EXPECT_EQ(why.problem, PortProblem::InUse);
+
+    // The adapter pulled out: the open driver fails as a device that has gone.
+    line.UnplugHostEnd();
+    EXPECT_FALSE(first->ClearErrors(nullptr));
+    EXPECT_EQ(first->LastFailure().problem, PortProblem::DeviceGone);
     first.reset();
-    EXPECT_NE(ports.Open("COM2"), nullptr);
+
+    // A refusal holds until it is lifted.
+    ports.RefuseOpen(2, PortFailure{PortProblem::PermissionDenied, 13, "denied", "dialout"});
+    EXPECT_EQ(ports.Open("COM2", &why), nullptr);
+    EXPECT_EQ(why.detail, "dialout");
+    ports.RefuseOpen(2, PortFailure{});
+    EXPECT_NE(ports.Open("COM2", nullptr), nullptr);
     EXPECT_EQ(ports.OpenCount(2), 2);
     EXPECT_EQ(ports.OpenCount(1), 0);
 }

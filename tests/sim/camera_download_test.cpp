@@ -27,7 +27,7 @@ Bytes BlockPacket(uint8_t fill) {
     return packet;
 }
 
-TEST(CameraDownloadMode, GreetingIsAnsweredInReverseAndTheHostsD1IsTakenQuietly) {
+TEST(CameraDownloadMode, GreetingIsAnsweredInReverseAndOnlyTheHostsD1OrAGreetingMayFollow) {
     DownloadBench bench;
     const uint64_t start = bench.clock.NowUs();
     bench.Write(kGreeting);
@@ -36,11 +36,22 @@ TEST(CameraDownloadMode, GreetingIsAnsweredInReverseAndTheHostsD1IsTakenQuietly)
     EXPECT_EQ(bench.camera.Greetings(), 1);
     bench.Write({0xD1});
     EXPECT_TRUE(bench.Read(1, 3000).empty());
+    EXPECT_TRUE(bench.camera.ProtocolErrors().empty());
+
+    // A command in place of the 0xD1 is a protocol error and is not heard.
+    bench.Write(kGreeting);
+    EXPECT_EQ(bench.Read(12), kAnswer);
+    bench.Command(0x1E, 0, 0x00, 0x02);
+    EXPECT_TRUE(bench.Read(1, 3000).empty());
     EXPECT_TRUE(bench.camera.Commands().empty());
+    EXPECT_EQ(bench.camera.ProtocolErrors().size(), 1u);
     // A greeting may come again at any time.
     bench.Write(kGreeting);
     EXPECT_EQ(bench.Read(12), kAnswer);
-    EXPECT_EQ(bench.camera.Greetings(), 2);
+    EXPECT_EQ(bench.camera.Greetings(), 3);
+    bench.Write({0xD1});
+    bench.Command(0x1E, 0, 0x00, 0x02);
+    EXPECT_EQ(bench.Read(2), (Bytes{0xD1, 0x00}));
 }
 
 TEST(CameraDownloadMode, BankBlockAndParameterCommandsAreAckedCompletedAndRecordedInOrder) {

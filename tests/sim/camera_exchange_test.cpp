@@ -209,11 +209,15 @@ TEST(CameraExchange, CommandPacketInPlaceOfADataFrameEndsTheDataPhase) {
     EXPECT_EQ(bench.camera.State().cameraId[0], 0);
 }
 
-TEST(CameraExchange, EnterDownloadModeCompletesBeforeTheModeChanges) {
+TEST(CameraExchange, EnterDownloadModeCompletesThenTheLoaderHearsNothingWhileItStarts) {
     CameraBench bench;
     bench.Command(0x8D);
     EXPECT_EQ(bench.Read(2), (Bytes{0xD1, 0x00}));
     EXPECT_EQ(bench.camera.State().mode, sim::CameraMode::Download);
+    bench.Command(0x7F);
+    EXPECT_TRUE(bench.Read(1, 3000).empty());
+    EXPECT_EQ(bench.camera.Commands().size(), 1u);
+    EXPECT_EQ(bench.camera.ProtocolErrors().size(), 1u);
     bench.Command(0x7F);
     EXPECT_EQ(bench.Read(1), Bytes{0xE1}) << "status request is not a loader command";
 }

@@ -131,12 +131,14 @@ std::unique_ptr<IPortDriver> OpenAnnounced(const std::string& announcement) {
     while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) {
         path.pop_back();
     }
-    setenv("TK358FW_COM1", path.c_str(), 1);
-    return PosixPortSystem().Open("COM1");
+    PortMap map;
+    map.com[0].device = path;
+    return CPosixPortSystem(std::move(map)).Open("COM1", nullptr);
 }
 
 TEST(CamsimProgram, AnswersAStatusRequestOverAPseudoTerminal) {
-    Camsim camsim({"--line-time", "--version", "2.7", "--id", "PTY-CAMERA", "--log", "/dev/null"});
+    Camsim camsim(
+        {"--line-time", "--firmware-version", "2.7", "--id", "PTY-CAMERA", "--log", "/dev/null"});
     auto port = OpenAnnounced(camsim.ReadAnnouncement());
     ASSERT_NE(port, nullptr);
 
@@ -176,6 +178,8 @@ TEST(CamsimProgram, DownloadModeGreetsAndSavesTheParametersItReceivedOnExit) {
     ASSERT_TRUE(port->Write(reinterpret_cast<const uint8_t*>(greeting.data()), 12));
     const Bytes answer = ReadBytes(*port, 12);
     EXPECT_EQ(std::string(answer.begin(), answer.end()), "WBRUZFQELPXV");
+    const uint8_t accept = 0xD1;
+    ASSERT_TRUE(port->Write(&accept, 1));
 
     const Bytes parameter{0x21, 0, 0x00, 0xCA, 0x34, 0x38, 0, 0x1A};
     ASSERT_TRUE(port->Write(parameter.data(), 8));
@@ -191,6 +195,24 @@ TEST(CamsimProgram, DownloadModeGreetsAndSavesTheParametersItReceivedOnExit) {
     EXPECT_EQ(number, 202u);
     EXPECT_EQ(value, 0x3438u);
     EXPECT_GE(seconds, 0.0);
+}
+
+// Numbers are decimal, version parts fit the status block, and a save file that cannot be
+// written is refused at start, before any terminal is announced.
+TEST(CamsimProgram, RefusesSurprisingNumbersAndUnwritableSaveFilesAtStart) {
+    const std::pair<std::vector<std::string>, int> refused[] = {
+        {{"--pictures0", "0x10"}, 2},
+        {{"--refuse", "0x7F"}, 2},
+        {{"--clock", " 5"}, 2},
+        {{"--firmware-version", "1.100"}, 2},
+        {{"--save-image", "/nonexistent-tk358/image.bin"}, 1},
+        {{"--save-banks", ::testing::TempDir()}, 1},
+    };
+    for (const auto& [args, status] : refused) {
+        Camsim camsim(args);
+        EXPECT_EQ(camsim.ReadAnnouncement(), "") << args[0] << " " << args[1];
+        EXPECT_EQ(camsim.Stop(), status) << args[0] << " " << args[1];
+    }
 }
 
 }  // namespace

@@ -37,8 +37,8 @@ int CGuiUserInterface::RunTextDialog(DialogId dialog, const std::string& text) {
     return window->ShowModal() == kDialogOk ? kDialogOk : kDialogQuit;
 }
 
-void CGuiUserInterface::ShowMessage(const std::string& text) {
-    ShowMessageBox(m_owner, text);
+void CGuiUserInterface::ShowMessage(const std::string& text, const std::string& extendedText) {
+    ShowMessageBox(m_owner, text, extendedText);
 }
 
 int16_t CGuiUserInterface::ChooseFile(const std::string& filter, const std::string& initialName,

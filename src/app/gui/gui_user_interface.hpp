@@ -17,7 +17,7 @@ class CGuiUserInterface final : public IUserInterface {
     void RepaintView() override;
     int RunPortDialog(int16_t* port) override;
     int RunTextDialog(DialogId dialog, const std::string& text) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const std::string& text, const std::string& extendedText) override;
     int16_t ChooseFile(const std::string& filter, const std::string& initialName,
                        std::string* path) override;
     void BeginWaitCursor() override;

@@ -8,11 +8,14 @@
 #include "app/gui/dialog_colours.hpp"
 #include "res/res.hpp"
 
-void ShowMessageBox(wxWindow* owner, const std::string& text) {
+void ShowMessageBox(wxWindow* owner, const std::string& text, const std::string& extendedText) {
     wxBell();
     wxGenericMessageDialog box(owner, wxString::FromUTF8(text),
                                wxString::FromUTF8(LoadString(kStrTitle)),
                                wxOK | wxICON_INFORMATION | wxCENTRE);
+    if (!extendedText.empty()) {
+        box.SetExtendedMessage(wxString::FromUTF8(extendedText));
+    }
     ApplyDialogColours(&box);
     box.ShowModal();
 }

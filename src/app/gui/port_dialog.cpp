@@ -13,6 +13,17 @@ void CPortDialog::OnOpen() {
             radio->SetValue(id == kRadioAuto);
         }
     }
+    // Each COM button names the device it stands for.
+    if (g_pUpdater != nullptr) {
+        const PortMap& ports = g_pUpdater->Ports();
+        for (int id = kRadioCom1; id <= kRadioCom4; ++id) {
+            if (wxWindow* radio = Control(id)) {
+                const int portNumber = PortFromCheckedRadio(id, 0);
+                radio->SetToolTip(wxString::FromUTF8(
+                    PortLine(portNumber, ports.com[static_cast<size_t>(portNumber - 1)], 0)));
+            }
+        }
+    }
 }
 
 void CPortDialog::OnAccept() {

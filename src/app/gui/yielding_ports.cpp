@@ -1,7 +1,8 @@
 #include "app/gui/yielding_ports.hpp"
 
-std::unique_ptr<IPortDriver> CYieldingPortSystem::Open(const std::string& name) {
-    std::unique_ptr<IPortDriver> port = m_inner.Open(name);
+std::unique_ptr<IPortDriver> CYieldingPortSystem::Open(const std::string& name,
+                                                       PortFailure* failure) {
+    std::unique_ptr<IPortDriver> port = m_inner.Open(name, failure);
     if (!port) {
         return nullptr;
     }

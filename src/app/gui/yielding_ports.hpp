@@ -12,7 +12,8 @@
 class CYieldingPortSystem final : public IPortSystem {
   public:
     CYieldingPortSystem(IPortSystem& inner, CUiPump& pump) : m_inner(inner), m_pump(pump) {}
-    std::unique_ptr<IPortDriver> Open(const std::string& name) override;
+    std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override;
+    PortMap Ports() override { return m_inner.Ports(); }
 
   private:
     IPortSystem& m_inner;
@@ -24,6 +25,7 @@ class CYieldingPortDriver final : public IPortDriver {
     CYieldingPortDriver(std::unique_ptr<IPortDriver> inner, CUiPump& pump)
         : m_inner(std::move(inner)), m_pump(pump) {}
 
+    PortFailure LastFailure() const override { return m_inner->LastFailure(); }
     bool SetupQueues(uint32_t inBytes, uint32_t outBytes) override {
         return m_inner->SetupQueues(inBytes, outBytes);
     }
@@ -37,6 +39,9 @@ class CYieldingPortDriver final : public IPortDriver {
     bool Write(const uint8_t* data, uint32_t n) override { return m_inner->Write(data, n); }
     bool Read(uint8_t* data, uint32_t n) override { return m_inner->Read(data, n); }
     void WaitForChange(WaitFor what, uint32_t deadlineMs) override;
+    void NoteTimeout(WaitFor what, uint32_t wanted, uint32_t queued) override {
+        m_inner->NoteTimeout(what, wanted, queued);
+    }
 
   private:
     std::unique_ptr<IPortDriver> m_inner;

@@ -1,29 +1,58 @@
 // tk358fw: installs new firmware into the camera. Without arguments the desktop application;
-// with --console the same update on the terminal.
+// with --console the same update on the terminal; --list-ports lists the ports.
 #include <iostream>
 
 #include "app/app.hpp"
 #include "command_line.hpp"
 #include "serial/serial.hpp"
+#include "trace_file.hpp"
 #ifdef TK358_HAVE_GUI
 #include "app/gui/gui.hpp"
 #endif
 
-int main(int argc, char** argv) {
-    const CommandLine command = ParseCommandLine(argc, argv, std::cout, std::cerr);
-    switch (command.action) {
-        case CommandLine::Action::Exit:
-            return command.exitStatus;
-        case CommandLine::Action::Console:
-            return RunConsoleUpdate(SystemPorts());
-        case CommandLine::Action::Gui:
-            break;
+namespace {
+
+int RunFrontEnd(const CommandLine& command, int argc, char** argv, IPortSystem& ports) {
+    if (command.action == CommandLine::Action::Console) {
+        return RunConsoleUpdate(ports, command.answers);
     }
 #ifdef TK358_HAVE_GUI
-    return RunGuiApplication(argc, argv, SystemPorts());
+    return RunGuiApplication(argc, argv, ports);
 #else
+    (void)argc;
+    (void)argv;
     std::cerr << "tk358fw: this build has no desktop application; run 'tk358fw --console' for the "
                  "update on the terminal.\n";
     return 1;
 #endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Closed pipes, hang-ups and stop signals are answered the same way by both front ends.
+    const CRunSignals signals;
+    const CommandLine command = ParseCommandLine(argc, argv, std::cout, std::cerr);
+    if (command.action == CommandLine::Action::Exit) {
+        return command.exitStatus;
+    }
+    // One look at the machine's serial devices serves the whole run; --port DEVICE stands for
+    // COM1.
+    PortOverrides overrides;
+    if (!command.portDevice.empty()) {
+        overrides[0] = {command.portDevice, "--port"};
+    }
+    CPosixPortSystem ports(TakePortSnapshot(overrides));
+    if (command.action == CommandLine::Action::ListPorts) {
+        WritePortList(std::cout, ports.Ports());
+        return 0;
+    }
+    CTraceFile trace(command.tracePath, ports);
+    if (!trace.Error().empty()) {
+        std::cerr << "tk358fw: " << trace.Error() << '\n';
+        return 1;
+    }
+    const int status = RunFrontEnd(command, argc, argv, trace.Ports());
+    trace.Finish(std::cerr);
+    return status;
 }

@@ -1,0 +1,27 @@
+// What the system can tell about a serial device without opening it, and the reasons for
+// failures in the system's terms (POSIX and Linux only).
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "serial/serial.hpp"
+
+namespace posix {
+
+// The reason for a failed opening with error number `error`.
+PortFailure OpenFailure(int error, const std::string& path);
+// The reason for a failure of an open device with error number `error`.
+PortFailure RunFailure(int error);
+// The programs other than this one that hold character device `device` open, as far as this
+// user may see: "minicom, process 1234". Empty when none can be seen.
+std::string HoldersOf(dev_t device);
+
+// Checks, without opening it, that `path` can be a terminal: a missing path gives NoDevice, a
+// file, directory or character device of another kind (memory, watchdog ...) NotATerminal with
+// what it is in the detail ("a regular file").
+// Pseudo-terminals pass; whether the device really is a terminal shows once it is open.
+PortFailure CheckTerminalPath(const std::string& path);
+
+}  // namespace posix

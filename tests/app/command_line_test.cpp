@@ -1,0 +1,65 @@
+// tk358fw's command line: the answers given ahead and the trace file.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "command_line.hpp"
+
+namespace {
+
+CommandLine Parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "tk358fw");
+    std::ostringstream out;
+    std::ostringstream err;
+    return ParseCommandLine(static_cast<int>(args.size()), args.data(), out, err);
+}
+
+TEST(CommandLine, PortAndFileAnswers) {
+    struct Case {
+        std::vector<const char*> args;
+        int16_t port;  // -1: not given; -2: a usage error
+        const char* device;
+        const char* file;
+    };
+    const Case cases[] = {
+        {{"--console", "--port", "auto", "--file", "a.fw"}, 0, "", "a.fw"},
+        {{"--console", "--port", "COM3"}, 3, "", nullptr},
+        {{"--console", "--port", " 2 "}, 2, "", nullptr},
+        {{"--console", "--port", "/dev/ttyUSB0"}, 1, "/dev/ttyUSB0", nullptr},
+        {{"--console", "--file", "b.fw"}, -1, "", "b.fw"},
+        {{"--console", "--port", "COM5"}, -2, "", nullptr},
+        {{"--console", "--port", "q"}, -2, "", nullptr},
+        {{"--console", "--port", ""}, -2, "", nullptr},
+        {{"--console", "--file", " "}, -2, "", nullptr},
+        {{"--port", "1"}, -2, "", nullptr},  // only with --console
+        {{"--file", "a.fw"}, -2, "", nullptr},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = Parse(c.args);
+        const std::string what = c.args.size() > 2 ? c.args[2] : c.args[0];
+        if (c.port == -2) {
+            EXPECT_EQ(line.action, CommandLine::Action::Exit) << what;
+            EXPECT_EQ(line.exitStatus, 1) << what;
+            continue;
+        }
+        EXPECT_EQ(line.action, CommandLine::Action::Console) << what;
+        EXPECT_EQ(line.answers.port.value_or(-1), c.port) << what;
+        EXPECT_EQ(line.portDevice, c.device) << what;
+        EXPECT_EQ(line.answers.file.value_or("-"), c.file != nullptr ? c.file : "-") << what;
+    }
+}
+
+TEST(CommandLine, TraceFileFromTheOptionOrTheEnvironment) {
+    ::unsetenv("TK358FW_TRACE");
+    EXPECT_EQ(Parse({"--trace", "t.trace"}).tracePath, "t.trace");
+    EXPECT_EQ(Parse({"--console"}).tracePath, "");
+    ::setenv("TK358FW_TRACE", "env.trace", 1);
+    EXPECT_EQ(Parse({"--console"}).tracePath, "env.trace");
+    EXPECT_EQ(Parse({"--trace", "t.trace"}).tracePath, "t.trace");
+    ::unsetenv("TK358FW_TRACE");
+}
+
+}  // namespace
