@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -90,6 +91,14 @@ PortMap TakePortSnapshot(const PortOverrides& overrides) {
     }
     map.skipped = std::move(found.consoles);
     return map;
+}
+
+std::unique_ptr<IPortSystem> MakeSystemPorts(const PortOverrides& overrides) {
+    return std::make_unique<CPosixPortSystem>(TakePortSnapshot(overrides));
+}
+
+bool NamesSystemDevice(const std::string& value) {
+    return value.find('/') != std::string::npos;
 }
 
 const char* SystemPortsHelp() {

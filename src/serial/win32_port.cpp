@@ -2,7 +2,8 @@
 //
 // A port is opened for this program alone and made a raw binary line (no flow control of any
 // kind, no byte discarded or replaced, DTR and RTS on). The settings and time-outs it had before
-// are put back when it closes.
+// are kept in the port registry, which puts them back when the port closes or when the console's
+// Ctrl+C ends the process; every use of the handle goes through the registry.
 //
 // No call blocks past its deadline, and no wait spins: the read time-outs are set before every
 // read. Reading queued bytes returns at once. A wait for input first moves whatever the driver
@@ -10,8 +11,6 @@
 // read's total time-out, so the thread blocks in the driver until the next byte arrives or the
 // time is up; the queue counts include the buffer. Writes are bounded by twice their line time
 // plus a second, in the driver as here.
-#include "serial/win32_port.hpp"
-
 #include <windows.h>
 
 #include <algorithm>
@@ -21,6 +20,8 @@
 
 #include "serial/line_time.hpp"
 #include "serial/serial.hpp"
+#include "serial/win32_port.hpp"
+#include "serial/win32_port_registry.hpp"
 
 namespace {
 
@@ -36,22 +37,25 @@ constexpr DWORD kTakeChunkBytes = 512;
 
 class Win32PortDriver final : public IPortDriver {
   public:
-    Win32PortDriver(HANDLE handle, const DCB& previousState, const COMMTIMEOUTS& previousTimeouts)
-        : m_handle(handle), m_previousState(previousState), m_previousTimeouts(previousTimeouts) {}
+    explicit Win32PortDriver(win32_registry::Ticket ticket) : m_ticket(ticket) {}
 
-    ~Win32PortDriver() override {
-        SetCommState(m_handle, &m_previousState);
-        SetCommTimeouts(m_handle, &m_previousTimeouts);
-        CloseHandle(m_handle);
-    }
+    // Settings and time-outs back as found, handle closed.
+    ~Win32PortDriver() override { win32_registry::Release(m_ticket); }
 
     Win32PortDriver(const Win32PortDriver&) = delete;
     Win32PortDriver& operator=(const Win32PortDriver&) = delete;
 
+    PortFailure LastFailure() const override {
+        return m_lastError != 0 ? win32::RunFailure(m_lastError) : PortFailure{};
+    }
+
     // A raw binary line with reads that return at once; the rate and framing stay as the port
     // had them until the port layer sets its own.
     bool MakeRaw() {
-        DCB dcb = m_previousState;
+        DCB dcb{};
+        if (!ReadState(&dcb)) {
+            return false;
+        }
         dcb.fBinary = TRUE;
         dcb.fOutxCtsFlow = FALSE;
         dcb.fOutxDsrFlow = FALSE;
@@ -62,24 +66,22 @@ class Win32PortDriver final : public IPortDriver {
         dcb.fErrorChar = FALSE;
         dcb.fNull = FALSE;
         dcb.fRtsControl = RTS_CONTROL_ENABLE;
-        if (!SetCommState(m_handle, &dcb)) {
-            return false;
-        }
         m_baudRate = dcb.BaudRate;
         m_timeouts = COMMTIMEOUTS{};
         m_timeouts.ReadIntervalTimeout = MAXDWORD;
         SetWriteTimeouts();
-        return SetCommTimeouts(m_handle, &m_timeouts) != 0;
+        return Use([&](HANDLE port) {
+            return SetCommState(port, &dcb) != 0 && SetCommTimeouts(port, &m_timeouts) != 0;
+        });
     }
 
     bool SetupQueues(uint32_t inBytes, uint32_t outBytes) override {
-        return !m_failed && SetupComm(m_handle, inBytes, outBytes) != 0;
+        return Use([&](HANDLE port) { return SetupComm(port, inBytes, outBytes) != 0; });
     }
 
     bool ClearErrors(QueueCounts* counts) override {
-        DWORD errors = 0;
         COMSTAT status{};
-        if (m_failed || !ClearCommError(m_handle, &errors, &status)) {
+        if (!Status(&status)) {
             return false;
         }
         if (counts != nullptr) {
@@ -94,11 +96,12 @@ class Win32PortDriver final : public IPortDriver {
             m_input.clear();
         }
         const DWORD flags = (input ? PURGE_RXCLEAR : 0) | (output ? PURGE_TXCLEAR : 0);
-        return !m_failed && (flags == 0 || PurgeComm(m_handle, flags) != 0);
+        return Use([&](HANDLE port) { return flags == 0 || PurgeComm(port, flags) != 0; });
     }
 
     bool SetBreak(bool on) override {
-        return !m_failed && (on ? SetCommBreak(m_handle) : ClearCommBreak(m_handle)) != 0;
+        return Use(
+            [&](HANDLE port) { return (on ? SetCommBreak(port) : ClearCommBreak(port)) != 0; });
     }
 
     bool GetSettings(LineSettings* settings) override {
@@ -129,30 +132,31 @@ class Win32PortDriver final : public IPortDriver {
         dcb.ByteSize = settings.byteSize;
         dcb.Parity = settings.parity;
         dcb.StopBits = settings.stopBits;
-        if (!SetCommState(m_handle, &dcb)) {
+        COMMTIMEOUTS timeouts = m_timeouts;
+        timeouts.WriteTotalTimeoutMultiplier = WriteMsPerByte(settings.baudRate);
+        if (!Use([&](HANDLE port) {
+                return SetCommState(port, &dcb) != 0 && SetCommTimeouts(port, &timeouts) != 0;
+            })) {
             return false;
         }
         m_baudRate = settings.baudRate;
-        SetWriteTimeouts();
-        return SetCommTimeouts(m_handle, &m_timeouts) != 0;
+        m_timeouts = timeouts;
+        return true;
     }
 
     // Returns once the device has taken every byte, so that purging the output queue afterwards
     // cannot discard any of them. Bounded by twice the line time plus a second.
     bool Write(const uint8_t* data, uint32_t n) override {
-        if (m_failed) {
-            return false;
-        }
         IClock& clock = SystemClock();
         const uint32_t giveUpAt = clock.NowMs() + 2 * LineTimeMs(n, m_baudRate) + kWriteSlackMs;
         DWORD written = 0;
-        if (!WriteFile(m_handle, data, n, &written, nullptr) || written != n) {
+        if (!Use([&](HANDLE port) { return WriteFile(port, data, n, &written, nullptr) != 0; }) ||
+            written != n) {
             return false;
         }
         for (;;) {
-            DWORD errors = 0;
             COMSTAT status{};
-            if (!ClearCommError(m_handle, &errors, &status)) {
+            if (!Status(&status)) {
                 return false;
             }
             if (status.cbOutQue == 0) {
@@ -167,25 +171,24 @@ class Win32PortDriver final : public IPortDriver {
     }
 
     bool Read(uint8_t* data, uint32_t n) override {
-        if (m_failed) {
-            return false;
-        }
         uint32_t done = 0;
         while (done < n && !m_input.empty()) {
             data[done++] = m_input.front();
             m_input.pop_front();
         }
-        if (done < n && !SetReadWait(0)) {
-            return false;
-        }
-        while (done < n) {
-            DWORD got = 0;
-            if (!ReadFile(m_handle, data + done, n - done, &got, nullptr) || got == 0) {
-                return false;  // fewer bytes than were queued
-            }
-            done += got;
-        }
-        return true;
+        return done == n || Use([&](HANDLE port) {
+                   if (!SetReadWait(port, 0)) {
+                       return false;
+                   }
+                   while (done < n) {
+                       DWORD got = 0;
+                       if (ReadFile(port, data + done, n - done, &got, nullptr) == 0 || got == 0) {
+                           return false;  // fewer bytes than were queued
+                       }
+                       done += got;
+                   }
+                   return true;
+               });
     }
 
     void WaitForChange(WaitFor what, uint32_t deadlineMs) override {
@@ -195,9 +198,8 @@ class Win32PortDriver final : public IPortDriver {
             return;
         }
         if (what == WaitFor::OutputDrained) {
-            DWORD errors = 0;
             COMSTAT status{};
-            if (!ClearCommError(m_handle, &errors, &status)) {
+            if (!Status(&status)) {
                 m_failed = true;
                 return;
             }
@@ -208,40 +210,80 @@ class Win32PortDriver final : public IPortDriver {
             clock.SleepUntilMs(clock.NowMs() + 1);
             return;
         }
-        // Take what the driver holds so that the wait below is for the next byte. Bytes taken
-        // now may be what the caller waits for: it re-checks before any blocking.
-        const size_t took = TakeQueuedInput();
-        if (took > 0 || m_failed) {
-            return;
-        }
-        uint8_t byte = 0;
-        DWORD got = 0;
-        if (!SetReadWait(static_cast<DWORD>(remaining)) ||
-            !ReadFile(m_handle, &byte, 1, &got, nullptr)) {
-            NoteReadFailure();
-            return;
-        }
-        if (got == 1) {
-            m_input.push_back(byte);
-        }
+        const bool usable = Use([&](HANDLE port) {
+            // Take what the driver holds so that the wait below is for the next byte. Bytes
+            // taken now may be what the caller waits for: it re-checks before any blocking.
+            bool took = false;
+            if (!TakeQueuedInput(port, &took)) {
+                return false;
+            }
+            uint8_t byte = 0;
+            DWORD got = 0;
+            if (took) {
+                return true;
+            }
+            if (!SetReadWait(port, static_cast<DWORD>(remaining))) {
+                return false;
+            }
+            if (ReadFile(port, &byte, 1, &got, nullptr) == 0) {
+                return IsLineError();
+            }
+            if (got == 1) {
+                m_input.push_back(byte);
+            }
+            return true;
+        });
+        // A failed wait is the end of the port.
+        m_failed = m_failed || !usable;
     }
 
   private:
+    // Runs `call` on the port's handle under the port registry's guard. False, with the reason
+    // kept, when the port has failed for good, has been released, or the call fails.
+    template <typename Call>
+    bool Use(Call&& call) {
+        if (m_failed) {
+            return false;
+        }
+        const win32_registry::CUse use(m_ticket);
+        if (use.Handle() == nullptr) {
+            m_failed = true;
+            return Failed(ERROR_INVALID_HANDLE);
+        }
+        return call(use.Handle()) || Failed(GetLastError());
+    }
+
+    // Keeps `error` as the reason for the failure being reported (the first reason once the port
+    // has failed for good); returns false.
+    bool Failed(DWORD error) {
+        if (!m_failed || m_lastError == 0) {
+            m_lastError = error;
+        }
+        return false;
+    }
+
     bool ReadState(DCB* dcb) {
         *dcb = DCB{};
         dcb->DCBlength = sizeof(DCB);
-        return !m_failed && GetCommState(m_handle, dcb) != 0;
+        return Use([&](HANDLE port) { return GetCommState(port, dcb) != 0; });
+    }
+
+    // Clears line errors and reads the queue counts.
+    bool Status(COMSTAT* status) {
+        DWORD errors = 0;
+        return Use([&](HANDLE port) { return ClearCommError(port, &errors, status) != 0; });
     }
 
     // A write may take twice its line time plus a second: a multiplier per byte and a constant.
+    static DWORD WriteMsPerByte(uint32_t baudRate) { return 2 * LineTimeMs(1, baudRate); }
     void SetWriteTimeouts() {
-        m_timeouts.WriteTotalTimeoutMultiplier = 2 * LineTimeMs(1, m_baudRate);
+        m_timeouts.WriteTotalTimeoutMultiplier = WriteMsPerByte(m_baudRate);
         m_timeouts.WriteTotalTimeoutConstant = kWriteSlackMs;
     }
 
     // Reads return at once with what is queued (waitMs 0), or take up to waitMs in all. A read
     // of one byte with a total time-out is the wait for input: it ends when the byte is there.
-    bool SetReadWait(DWORD waitMs) {
+    bool SetReadWait(HANDLE port, DWORD waitMs) {
         const DWORD interval = waitMs == 0 ? MAXDWORD : 0;
         if (m_timeouts.ReadIntervalTimeout == interval &&
             m_timeouts.ReadTotalTimeoutConstant == waitMs) {
@@ -250,40 +292,36 @@ class Win32PortDriver final : public IPortDriver {
         m_timeouts.ReadIntervalTimeout = interval;
         m_timeouts.ReadTotalTimeoutMultiplier = 0;
         m_timeouts.ReadTotalTimeoutConstant = waitMs;
-        return SetCommTimeouts(m_handle, &m_timeouts) != 0;
+        return SetCommTimeouts(port, &m_timeouts) != 0;
     }
 
-    // Moves the driver's queued input into m_input; the number of bytes taken.
-    size_t TakeQueuedInput() {
-        if (!SetReadWait(0)) {
-            m_failed = true;
-            return 0;
+    // Moves the driver's queued input into m_input (*took: whether any byte came); false when
+    // the port failed.
+    bool TakeQueuedInput(HANDLE port, bool* took) {
+        *took = false;
+        if (!SetReadWait(port, 0)) {
+            return false;
         }
-        size_t took = 0;
         uint8_t chunk[kTakeChunkBytes];
         while (m_input.size() < kMaxBufferedInput) {
             const auto room = static_cast<DWORD>(
                 std::min<size_t>(sizeof chunk, kMaxBufferedInput - m_input.size()));
             DWORD got = 0;
-            if (!ReadFile(m_handle, chunk, room, &got, nullptr)) {
-                NoteReadFailure();
-                break;
+            if (ReadFile(port, chunk, room, &got, nullptr) == 0) {
+                return IsLineError();
             }
             if (got == 0) {
                 break;
             }
             m_input.insert(m_input.end(), chunk, chunk + got);
-            took += got;
+            *took = true;
         }
-        return took;
+        return true;
     }
 
-    // A line error stops reading until the caller clears it; anything else is the end.
-    void NoteReadFailure() {
-        if (GetLastError() != ERROR_OPERATION_ABORTED) {
-            m_failed = true;
-        }
-    }
+    // A read refused for a line error (abort on error) stops reading until the caller clears
+    // it; any other failed read is the end of the port.
+    static bool IsLineError() { return GetLastError() == ERROR_OPERATION_ABORTED; }
 
     // Sleeps until `queued` output bytes may have gone out, at most `remaining` ms.
     void SleepForDrain(IClock& clock, DWORD queued, int remaining) const {
@@ -292,66 +330,24 @@ class Win32PortDriver final : public IPortDriver {
                            std::min<uint32_t>(drainMs, static_cast<uint32_t>(remaining)));
     }
 
-    HANDLE m_handle;
-    DCB m_previousState;
-    COMMTIMEOUTS m_previousTimeouts;
+    win32_registry::Ticket m_ticket;
     COMMTIMEOUTS m_timeouts{};
     bool m_failed = false;  // the port went away or failed; every operation fails from now
+    DWORD m_lastError = 0;  // the system's error of the latest failure, 0 while none
     uint32_t m_baudRate = 9600;
     std::deque<uint8_t> m_input;
 };
-
-// Windows' text for an error code, without the line end it comes with.
-std::string SystemText(DWORD error) {
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text =
-        length > 0 && buffer != nullptr ? std::string(buffer, length) : std::string();
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-        text.pop_back();
-    }
-    if (text.empty()) {
-        text = "Windows error " + std::to_string(error);
-    }
-    return text;
-}
 
 }  // namespace
 
 namespace win32 {
 
-OpenFailure DescribeOpenFailure(uint32_t systemError) {
-    OpenFailure failure;
-    failure.systemError = systemError;
-    failure.text = SystemText(systemError);
-    switch (systemError) {
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION:
-            failure.problem = OpenProblem::InUse;
-            break;
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-            failure.problem = OpenProblem::NoSuchPort;
-            break;
-        default:
-            failure.problem = OpenProblem::Failed;
-            break;
-    }
-    return failure;
-}
-
-std::unique_ptr<IPortDriver> CPortSystem::Open(const std::string& name) {
-    if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '4') {
-        return nullptr;
-    }
-    const std::string path = "\\\\.\\" + name;
+std::unique_ptr<IPortDriver> OpenPort(const std::string& device, PortFailure* why) {
+    const std::string path = device.rfind("\\\\", 0) == 0 ? device : "\\\\.\\" + device;
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        m_lastFailure = DescribeOpenFailure(GetLastError());
+        *why = OpenFailure(GetLastError());
         return nullptr;
     }
     // A name that leads to no serial port has no line settings.
@@ -359,25 +355,25 @@ std::unique_ptr<IPortDriver> CPortSystem::Open(const std::string& name) {
     state.DCBlength = sizeof state;
     COMMTIMEOUTS timeouts{};
     if (!GetCommState(handle, &state) || !GetCommTimeouts(handle, &timeouts)) {
+        *why = RunFailure(GetLastError());
+        why->problem = PortProblem::NotATerminal;
+        why->detail = "no serial port";
         CloseHandle(handle);
         return nullptr;
     }
-    // The driver owns the handle from here: its destructor restores and closes it.
-    auto driver = std::make_unique<Win32PortDriver>(handle, state, timeouts);
+    const win32_registry::Ticket ticket = win32_registry::Enter(handle, state, timeouts);
+    if (ticket == win32_registry::kNoTicket) {
+        *why = PortFailure{PortProblem::Failed, 0, "too many ports open", {}};
+        return nullptr;
+    }
+    // The driver owns the entry from here: its destructor puts the port back and closes it.
+    auto driver = std::make_unique<Win32PortDriver>(ticket);
     if (!driver->MakeRaw()) {
+        *why = driver->LastFailure();
+        why->problem = PortProblem::SetupFailed;
         return nullptr;
     }
     return driver;
 }
 
 }  // namespace win32
-
-IPortSystem& SystemPorts() {
-    static win32::CPortSystem ports;
-    return ports;
-}
-
-const char* SystemPortsHelp() {
-    return "COM1 to COM4 are the Windows serial ports of these names (the Device Manager shows\n"
-           "which COM number a USB serial adapter has, and can change it).";
-}

@@ -1,7 +1,8 @@
-// Windows' serial ports COM1 to COM4, and why Windows refused to open one, in the terms the port
-// diagnostics use.
+// Windows' serial ports: opening one by its Windows name, the port system of COM1 to COM4, and
+// Windows' reasons for failures in the terms of the port seam.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,29 +11,28 @@
 
 namespace win32 {
 
-enum class OpenProblem {
-    InUse,       // another program holds the port (Windows says: access denied)
-    NoSuchPort,  // no port stands behind the name (Windows says: file not found)
-    Failed,      // anything else; the system's text says what
-};
+// Windows' own words for an error code, without the line end they come with.
+std::string SystemText(uint32_t systemError);
+// The reason for a refused opening: access denied or a sharing violation is a port another
+// program holds, file or path not found no such port; Windows' number and text are kept.
+PortFailure OpenFailure(uint32_t systemError);
+// The reason for a failure of an open port: the device went away, or another failure.
+PortFailure RunFailure(uint32_t systemError);
 
-struct OpenFailure {
-    OpenProblem problem = OpenProblem::Failed;
-    uint32_t systemError = 0;  // GetLastError() after CreateFile
-    std::string text;          // Windows' own words for it
-};
+// Opens the port `device` ("COM1", "COM12", or a path such as \\.\COM12) through CreateFile and
+// makes it a raw line; null with the reason in *why.
+std::unique_ptr<IPortDriver> OpenPort(const std::string& device, PortFailure* why);
 
-OpenFailure DescribeOpenFailure(uint32_t systemError);
-
-// COM1 to COM4 as \\.\COMn through the Win32 communications calls.
+// COM1 to COM4 as Windows names them; a device named in `overrides` stands in for its COMn.
 class CPortSystem final : public IPortSystem {
   public:
-    std::unique_ptr<IPortDriver> Open(const std::string& name) override;
-    // Why the last Open that Windows refused failed.
-    const OpenFailure& LastOpenFailure() const { return m_lastFailure; }
+    explicit CPortSystem(const PortOverrides& overrides = {});
+    std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override;
+    PortMap Ports() override { return m_map; }
 
   private:
-    OpenFailure m_lastFailure;
+    std::array<std::string, 4> m_devices;  // what each COMn opens
+    PortMap m_map;
 };
 
 }  // namespace win32

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <thread>
 #include <utility>
 
 #include "line_fixture.hpp"
@@ -12,28 +13,55 @@
 namespace serial_test {
 namespace {
 
-TEST(Win32Ports, OnlyCom1ToCom4AreOpenedAndRefusalsKeepWindowsReason) {
-    win32::CPortSystem ports;
+TEST(Win32Ports, NamesAndRefusalsKeepWindowsReason) {
+    // Only COM1 to COM4 are opened by name; a device named for COM1 stands in for it.
+    PortOverrides overrides;
+    overrides[0] = {"\\\\.\\NUL", "--port"};
+    overrides[1] = {"COM99", "--port"};
+    win32::CPortSystem ports(overrides);
     for (const char* name : {"COM0", "COM5", "COM10", "com1", "LPT1", "COM1 ", "\\\\.\\COM1"}) {
-        EXPECT_EQ(ports.Open(name), nullptr) << name;
+        PortFailure failure;
+        EXPECT_EQ(ports.Open(name, &failure), nullptr) << name;
+        EXPECT_EQ(failure.problem, PortProblem::NoDevice) << name;
+    }
+    const PortMap map = ports.Ports();
+    EXPECT_EQ(map.com[0].device, "\\\\.\\NUL");
+    EXPECT_EQ(map.com[0].description, "\\Device\\Null");
+    EXPECT_EQ(map.com[1].description, "no such port");
+    EXPECT_EQ(map.com[1].namedBy, "--port");
+    PortFailure failure;
+    EXPECT_EQ(ports.Open("COM1", &failure), nullptr);
+    EXPECT_EQ(failure.problem, PortProblem::NotATerminal);
+    EXPECT_EQ(ports.Open("COM2", &failure), nullptr);
+    EXPECT_EQ(failure.problem, PortProblem::NoDevice);
+    EXPECT_EQ(failure.systemError, ERROR_FILE_NOT_FOUND);
+
+    for (const char* name : {"COM7", "com12", "COM0", "\\\\.\\COM3"}) {
+        EXPECT_TRUE(NamesSystemDevice(name)) << name;
+    }
+    for (const char* name : {"COM1", "com4", "/dev/ttyUSB0", "AUTO", "COM", "COM7x"}) {
+        EXPECT_FALSE(NamesSystemDevice(name)) << name;
     }
 
     const struct {
         DWORD error;
-        win32::OpenProblem problem;
+        PortProblem opening;
+        PortProblem open;
     } table[] = {
-        {ERROR_ACCESS_DENIED, win32::OpenProblem::InUse},
-        {ERROR_SHARING_VIOLATION, win32::OpenProblem::InUse},
-        {ERROR_FILE_NOT_FOUND, win32::OpenProblem::NoSuchPort},
-        {ERROR_PATH_NOT_FOUND, win32::OpenProblem::NoSuchPort},
-        {ERROR_GEN_FAILURE, win32::OpenProblem::Failed},
+        {ERROR_ACCESS_DENIED, PortProblem::InUse, PortProblem::DeviceGone},
+        {ERROR_SHARING_VIOLATION, PortProblem::InUse, PortProblem::Failed},
+        {ERROR_FILE_NOT_FOUND, PortProblem::NoDevice, PortProblem::Failed},
+        {ERROR_PATH_NOT_FOUND, PortProblem::NoDevice, PortProblem::Failed},
+        {ERROR_BAD_COMMAND, PortProblem::Failed, PortProblem::DeviceGone},
+        {ERROR_DEVICE_REMOVED, PortProblem::Failed, PortProblem::DeviceGone},
     };
     for (const auto& row : table) {
-        const win32::OpenFailure failure = win32::DescribeOpenFailure(row.error);
-        EXPECT_EQ(failure.problem, row.problem) << row.error;
-        EXPECT_EQ(failure.systemError, row.error);
-        ASSERT_FALSE(failure.text.empty()) << row.error;
-        EXPECT_NE(failure.text.back(), '\n') << failure.text;
+        const PortFailure opening = win32::OpenFailure(row.error);
+        EXPECT_EQ(opening.problem, row.opening) << row.error;
+        EXPECT_EQ(opening.systemError, static_cast<int>(row.error));
+        ASSERT_FALSE(opening.text.empty()) << row.error;
+        EXPECT_NE(opening.text.back(), '\n') << opening.text;
+        EXPECT_EQ(win32::RunFailure(row.error).problem, row.open) << row.error;
     }
 }
 
@@ -58,8 +86,19 @@ class RawCom1 {
     HANDLE m_handle;
 };
 
+void ExpectSettingsOf(const DCB& before, const char* how) {
+    const RawCom1 com1;
+    DCB after{};
+    ASSERT_TRUE(com1.Read(&after)) << how;
+    EXPECT_EQ(after.BaudRate, before.BaudRate) << how;
+    EXPECT_EQ(after.ByteSize, before.ByteSize) << how;
+    EXPECT_EQ(after.Parity, before.Parity) << how;
+    EXPECT_EQ(after.fOutX, before.fOutX) << how;
+    EXPECT_EQ(after.fAbortOnError, before.fAbortOnError) << how;
+}
+
 // tools/console-update.sh sets TK358_TEST_COM1 when it has mapped COM1 to a pseudo-terminal.
-TEST(Win32PortOnCom1, SetsEveryRateAndPutsBackThePortsOwnSettingsOnClose) {
+TEST(Win32PortOnCom1, SetsEveryRateAndPutsBackThePortsOwnSettingsOnCloseOrRelease) {
     if (std::getenv("TK358_TEST_COM1") == nullptr) {
         GTEST_SKIP() << "no COM1 to use (TK358_TEST_COM1 is not set)";
     }
@@ -81,7 +120,8 @@ TEST(Win32PortOnCom1, SetsEveryRateAndPutsBackThePortsOwnSettingsOnClose) {
     const bool underWine =
         GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
 
-    TestPort port(SystemPorts());
+    const std::unique_ptr<IPortSystem> ports = MakeSystemPorts();
+    TestPort port(*ports);
     ASSERT_EQ(port.OpenPort(1), kStatusOk);
     const std::pair<int, uint32_t> rates[] = {{96, 9600},   {192, 19200},   {384, 38400},
                                               {576, 56000}, {1152, 115200}, {2304, 1200}};
@@ -97,15 +137,19 @@ TEST(Win32PortOnCom1, SetsEveryRateAndPutsBackThePortsOwnSettingsOnClose) {
     EXPECT_TRUE(port.m_hPort->SetBreak(true));
     EXPECT_TRUE(port.m_hPort->SetBreak(false));
     port.ClosePort();
+    ExpectSettingsOf(before, "closed");
 
-    const RawCom1 com1;
-    DCB after{};
-    ASSERT_TRUE(com1.Read(&after));
-    EXPECT_EQ(after.BaudRate, before.BaudRate);
-    EXPECT_EQ(after.ByteSize, before.ByteSize);
-    EXPECT_EQ(after.Parity, before.Parity);
-    EXPECT_EQ(after.fOutX, before.fOutX);
-    EXPECT_EQ(after.fAbortOnError, before.fAbortOnError);
+    // Released from another thread, as the console's Ctrl+C does: the port is put back and
+    // closed at once, and its owner finds it failing.
+    ASSERT_EQ(port.OpenPort(1), kStatusOk);
+    ASSERT_EQ(port.SetPortSpeed(1152), kStatusOk);
+    std::thread([] { ReleaseOpenPorts(); }).join();
+    ExpectSettingsOf(before, "released");
+    EXPECT_FALSE(port.m_hPort->SetBreak(true));
+    EXPECT_NE(port.m_hPort->LastFailure().problem, PortProblem::None);
+    port.ClosePort();
+    TestPort next(*ports);
+    EXPECT_EQ(next.OpenPort(1), kStatusOk);
 }
 
 }  // namespace
