@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "environment.hpp"
+
 namespace camtest {
 
 // Central European time with its daylight-saving rule (glibc takes a zone without a rule to
@@ -28,15 +30,11 @@ class ScopedTimeZone {
   private:
     // nullptr removes TZ: the system's own zone.
     static void SetZone(const char* zone) {
-#ifdef _WIN32
-        _putenv_s("TZ", zone != nullptr ? zone : "");
-#else
         if (zone != nullptr) {
-            setenv("TZ", zone, 1);
+            testenv::Set("TZ", zone);
         } else {
-            unsetenv("TZ");
+            testenv::Remove("TZ");
         }
-#endif
         tzset();
     }
 
