@@ -48,9 +48,17 @@ if(TK358_TESTS)
     endforeach()
 endif()
 
-# The package: the program and the documents a Windows user needs beside it. The retry
-# procedure is a section of the README; a document of its own joins this list.
-set(TK358_WINDOWS_DOCS ${PROJECT_SOURCE_DIR}/README.md)
+# The package: the program and the documents a Windows user needs beside it: the README and the
+# retry procedure (the README's section as a file of its own, which tk358fw.exe names after a
+# failed update, as the Linux package does).
+set(retry_procedure ${PROJECT_BINARY_DIR}/${TK358_RETRY_PROCEDURE_FILE})
+add_custom_command(OUTPUT ${retry_procedure}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/README.md
+        -DHEADING=${TK358_RETRY_PROCEDURE_HEADING} -DOUTPUT=${retry_procedure}
+        -P ${PROJECT_SOURCE_DIR}/packaging/extract_section.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/packaging/extract_section.cmake
+    VERBATIM)
+set(TK358_WINDOWS_DOCS ${PROJECT_SOURCE_DIR}/README.md ${retry_procedure})
 set(package_name tk358fw-${PROJECT_VERSION}-windows-x86_64)
 set(package_dir ${PROJECT_BINARY_DIR}/package/${package_name})
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/package)

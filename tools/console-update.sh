@@ -10,6 +10,10 @@
 #   4. prints the update's wall time and the CPU time it cost (under Wine including the Wine
 #      server's, which carries every port call); under Wine it then runs the Windows port
 #      driver's checks on the same port (test_serial.exe, Win32PortOnCom1).
+# A stop request (SIGTERM; under Wine SIGINT, which Wine turns into the console's Ctrl+C) comes
+# once during the transfer: it is acknowledged and the update goes on. A second run, connected
+# and waiting at the file question, is stopped the same way: it ends at once, with the port's
+# own settings (19,200 bit/s, XON/XOFF) put back.
 #
 #   tools/console-update.sh linux   LINUX_BUILD
 #   tools/console-update.sh windows LINUX_BUILD WINDOWS_BUILD
@@ -93,13 +97,73 @@ else
     answer_file=$(winepath -w "$firmware")
 fi
 
+if [[ $mode == linux ]]; then
+    stop_signal=TERM
+    stopped_status=$((128 + 15))
+else
+    stop_signal=INT
+    stopped_status=58  # STATUS_CONTROL_C_EXIT (0xC000013A) as Wine passes it on
+fi
+
+# The longest the tool may write nothing (a whole update writes a line every tenth of it).
+quiet_limit=300
+
+# run_tool OUTPUT_FILE STOP_AT NTH ANSWER...: runs the tool with the answers, one a line, on its
+# input, which stays open; its output goes to OUTPUT_FILE line by line (standard error to
+# OUTPUT_FILE.errors, its times to OUTPUT_FILE.time), and the tool gets the stop request once, at
+# the NTH line that starts with STOP_AT. Sets `status`.
+run_tool() {
+    local output_file=$1 stop_at=$2 nth=$3 line tool_pid="" seen=0
+    rm -f "$work/tool.in" "$work/tool.out"
+    mkfifo "$work/tool.in" "$work/tool.out"
+    exec 5<>"$work/tool.in"
+    printf '%s\n' "${@:4}" >&5
+    /usr/bin/time -f '%e %U %S' -o "$output_file.time" "${command[@]}" 3>&- 5>&- \
+        <"$work/tool.in" >"$work/tool.out" 2>"$output_file.errors" &
+    local time_pid=$!
+    : >"$output_file"
+    exec 6<"$work/tool.out"
+    for (( ; ; )); do
+        if ! IFS= read -r -t "$quiet_limit" line <&6; then
+            # The end of the output, or a tool silent for too long: that one is ended.
+            [[ -n $line ]] && printf '%s\n' "$line" >>"$output_file"
+            if kill -0 "$time_pid" 2>/dev/null && tool_pid=$(pgrep -P "$time_pid"); then
+                echo "console-update: tk358fw wrote nothing for $quiet_limit s; ended" >&2
+                kill -KILL "$tool_pid"
+            fi
+            break
+        fi
+        printf '%s\n' "$line" >>"$output_file"
+        if [[ ${line%$'\r'} == "$stop_at"* ]] && ((++seen == nth)); then
+            tool_pid=$(pgrep -P "$time_pid")
+            kill -"$stop_signal" "$tool_pid"
+        fi
+    done
+    exec 6<&-
+    set +e
+    wait "$time_pid"
+    status=$?
+    set -e
+    exec 5>&-
+}
+
 start=$(date +%s.%N)
-set +e
-printf 'COM1\n%s\n\n' "$answer_file" |
-    /usr/bin/time -f '%e %U %S' -o "$work/time.txt" "${command[@]}" 3>&- >"$work/output.txt"
-status=$?
-set -e
+run_tool "$work/output.txt" "Downloading firmware ...  10%" 1 COM1 "$answer_file" ""
 end=$(date +%s.%N)
+
+tr -d '\r' <"$work/output.txt" >"$work/shown.txt"
+if [[ $status -ne 0 ]] ||
+    ! grep -q "Firmware 1.20 was successfully installed" "$work/shown.txt"; then
+    cat "$work/shown.txt" "$work/output.txt.errors" >&2
+    echo "console-update: tk358fw exited with status $status without installing" >&2
+    exit 1
+fi
+if ! grep -q "^the update is being finished; interrupting now leaves the camera without firmware" \
+    "$work/output.txt.errors"; then
+    cat "$work/output.txt.errors" >&2
+    echo "console-update: the stop request during the transfer was not acknowledged" >&2
+    exit 1
+fi
 
 server_cpu=0
 if [[ $mode == windows ]]; then
@@ -109,6 +173,23 @@ if [[ $mode == windows ]]; then
     else
         echo "console-update: the Wine server of the run was not this script's; its CPU time is missing" >&2
     fi
+fi
+
+# Stopped while connected: the tool ends at once and the port is as it was found (what both
+# systems' port settings hold: the rate and the XON/XOFF flow control).
+stty -F "$pty" 19200 ixon
+# The program's title heads the port question and, once connected, the file question.
+run_tool "$work/stopped.txt" "Orvia TK358 Camera Update Software" 2 COM1
+left=$(stty -a -F "$pty")
+if [[ $status -ne $stopped_status || $left != *"speed 19200 baud"* ]] ||
+    ! grep -qE '(^| )ixon( |$)' <<<"$left"; then
+    tr -d '\r' <"$work/stopped.txt" >&2
+    echo "console-update: stopped at the file question, tk358fw ended with status $status" \
+        "(expected $stopped_status) and left the port at: $left" >&2
+    exit 1
+fi
+
+if [[ $mode == windows ]]; then
     # The port driver's own checks on the same port: every rate, the break, and the settings
     # it found put back on closing.
     if ! TK358_TEST_COM1=1 wine "$windows_build/tests/test_serial.exe" \
@@ -122,14 +203,6 @@ if [[ $mode == windows ]]; then
     wait "$server_pid" 2>/dev/null || true
 fi
 
-tr -d '\r' <"$work/output.txt" >"$work/shown.txt"
-if [[ $status -ne 0 ]] ||
-    ! grep -q "Firmware 1.20 was successfully installed" "$work/shown.txt"; then
-    cat "$work/shown.txt" >&2
-    echo "console-update: tk358fw exited with status $status without installing" >&2
-    exit 1
-fi
-
 exec 3>&-
 wait "$camsim_pid" || true
 camsim_pid=""
@@ -138,7 +211,7 @@ if ! cmp -s <(tail -c +129 "$firmware" | head -c 196608) "$work/received.bin"; t
     exit 1
 fi
 
-read -r _ user sys <"$work/time.txt"
+read -r _ user sys <"$work/output.txt.time"
 awk -v wall="$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')" -v user="$user" \
     -v sys="$sys" -v server="$server_cpu" -v mode="$mode" 'BEGIN {
     cpu = user + sys + server
