@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the GUI, the fuzzers, the demo and the
-# Debian package (make package, lintian) need, and the tools for screenshots and for trying the
-# GUI under a window manager (imagemagick, openbox).
+# Debian package (make package, lintian) need, the tools for screenshots (imagemagick) and the
+# window manager the GUI tests and a trial of the GUI run under (openbox).
 # Idempotent; prints nothing when everything is already there. Run as root (or with sudo).
 set -euo pipefail
 
