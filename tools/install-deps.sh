@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the GUI, the fuzzers, the demo and the
 # Debian package (make package, lintian) and the Windows build (MinGW-w64 cross compiler,
-# GoogleTest's sources, Wine) need, and the tools for screenshots and for trying the GUI under a
-# window manager (imagemagick, openbox).
+# GoogleTest's sources, Wine) need, the tools for screenshots (imagemagick) and the window manager
+# the GUI tests and a trial of the GUI run under (openbox).
 # Idempotent; prints nothing when everything is already there. Run as root (or with sudo).
 set -euo pipefail
 

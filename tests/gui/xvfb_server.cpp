@@ -6,24 +6,32 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 bool CXvfbServer::Start(int timeoutMs) {
+    char dir[] = "/tmp/tk358fw-screen.XXXXXX";
+    if (mkdtemp(dir) == nullptr) {
+        return false;
+    }
+    m_screenDir = dir;
     int fds[2];
     if (pipe(fds) != 0) {
+        Stop();
         return false;
     }
     const pid_t pid = fork();
     if (pid < 0) {
         close(fds[0]);
         close(fds[1]);
+        Stop();
         return false;
     }
     if (pid == 0) {
         close(fds[0]);
         const std::string fd = std::to_string(fds[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-               "tcp", "-noreset", static_cast<char*>(nullptr));
+               "tcp", "-noreset", "-fbdir", m_screenDir.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -55,4 +63,9 @@ void CXvfbServer::Stop() {
         m_pid = -1;
     }
     m_display.clear();
+    if (!m_screenDir.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_screenDir, ignored);
+        m_screenDir.clear();
+    }
 }

@@ -1,5 +1,6 @@
 // A private X server for the tests that open real windows: Xvfb on a display number it picks
-// itself (reported through -displayfd once it accepts connections), stopped at destruction.
+// itself (reported through -displayfd once it accepts connections), its screen memory kept in a
+// file, stopped at destruction.
 #pragma once
 
 #include <sys/types.h>
@@ -19,8 +20,11 @@ class CXvfbServer {
     void Stop();
     // ":N" while running.
     const std::string& Display() const { return m_display; }
+    // The screen as the server draws it (the pointer included), an X window dump.
+    std::string ScreenFile() const { return m_screenDir + "/Xvfb_screen0"; }
 
   private:
     pid_t m_pid = -1;
     std::string m_display;
+    std::string m_screenDir;
 };

@@ -1,6 +1,8 @@
 #include "xwd_image.hpp"
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -84,8 +86,10 @@ bool Capture(const std::string& command, XwdImage* image) {
 
 }  // namespace
 
-bool CaptureScreen(const std::string& display, XwdImage* image) {
-    return Capture("xwd -root -silent -display " + display, image);
+bool CaptureScreen(const std::string& screenFile, XwdImage* image) {
+    std::ifstream in(screenFile, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    return ParseXwd(bytes, image);
 }
 
 bool CaptureWindow(const std::string& display, const std::string& windowId, XwdImage* image) {

@@ -16,7 +16,10 @@ struct XwdImage {
 // Parses a dump; false when it is not a true-colour dump of 24 or 32 bits per pixel.
 bool ParseXwd(const std::vector<uint8_t>& bytes, XwdImage* image);
 
-// Captures the whole screen of `display` with xwd; false on failure.
-bool CaptureScreen(const std::string& display, XwdImage* image);
+// Reads the whole screen from the X server's screen file (CXvfbServer::ScreenFile). Not `xwd
+// -root`: it assembles its picture from separate reads of the windows that have colormaps of
+// their own (every GTK window), and under a window manager it shows a dialog over its main window
+// black where the screen shows it drawn.
+bool CaptureScreen(const std::string& screenFile, XwdImage* image);
 // Captures one window (its inside, without decorations); false on failure.
 bool CaptureWindow(const std::string& display, const std::string& windowId, XwdImage* image);
