@@ -1,6 +1,7 @@
 # Entry points. `make demo` runs a whole firmware update against the virtual camera;
 # `make test` installs what is missing, builds and runs the whole test suite.
-.PHONY: all deps build test asan release package demo bench fuzz soak format clean
+.PHONY: all deps build test asan release package demo bench fuzz soak windows windows-test \
+	windows-update format clean
 
 all: build
 
@@ -44,6 +45,20 @@ soak: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release --target soak
 	@build/release/bench/soak --runs $(SOAK_RUNS)
+
+# Windows: tk358fw.exe cross-built with MinGW-w64 and packed with the README into a zip
+# (build/windows); its tests run under Wine.
+windows: deps
+	@cmake --preset windows >/dev/null
+	@cmake --build --preset windows
+
+windows-test: windows
+	@ctest --preset windows
+
+# One whole update by tk358fw.exe under Wine against tk358-camsim (from the default build) on a
+# pseudo-terminal mapped to Wine's COM1; about 2.5 minutes in real time.
+windows-update: windows build
+	@bash tools/console-update.sh windows build/default build/windows
 
 format:
 	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i

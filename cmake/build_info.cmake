@@ -44,12 +44,18 @@ if(GIT_FOUND)
 endif()
 
 # The documents' folder as seen from the programs' folder, e.g. ../share/doc/tk358fw: the same
-# under any installation prefix.
-file(RELATIVE_PATH TK358_DOCDIR_FROM_BINDIR "/prefix/${CMAKE_INSTALL_BINDIR}"
-     "/prefix/${CMAKE_INSTALL_DOCDIR}")
+# under any installation prefix. The Windows zip holds them beside the program.
+if(WIN32)
+    set(TK358_DOCDIR_FROM_BINDIR .)
+else()
+    file(RELATIVE_PATH TK358_DOCDIR_FROM_BINDIR "/prefix/${CMAKE_INSTALL_BINDIR}"
+         "/prefix/${CMAKE_INSTALL_DOCDIR}")
+endif()
 
-# The installed file that holds the retry procedure after a failed update (a section of the README).
+# The installed file that holds the retry procedure after a failed update: the README's section
+# of this heading.
 set(TK358_RETRY_PROCEDURE_FILE retry-procedure.md)
+set(TK358_RETRY_PROCEDURE_HEADING "If an update fails: the retry procedure")
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/version.hpp.in ${PROJECT_BINARY_DIR}/generated/version.hpp
                @ONLY)

@@ -123,7 +123,9 @@ class IUserInterface {
 // closed pipe or a hung-up terminal just fails, and the update goes on. SIGINT and SIGTERM end
 // the process at once, by that signal, after every open port has been put back as found, except
 // inside an exchange section (CSignalsHeld). A signal the process was started to ignore stays
-// ignored.
+// ignored. On Windows the console's Ctrl+C and Ctrl+Break follow the rules of SIGINT and SIGTERM
+// (the process then ends with the status of a Ctrl+C); closing the console ends it at once, the
+// ports put back.
 class CRunSignals {
   public:
     CRunSignals();
@@ -246,6 +248,8 @@ int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bo
 // The retry procedure installed with the program at `program` (in the documents' folder of the
 // same installation), or empty when there is none.
 std::string InstalledRetryProcedure(const std::filesystem::path& program);
+// The file of the running program, or empty when the system cannot tell.
+std::filesystem::path RunningProgram();
 
 // The process exit status for an outcome: 0 installed, 1 failed, 2 ended by choice.
 int ExitStatusFor(CFirmwareUpdater::Outcome outcome);

@@ -3,7 +3,6 @@
 
 #include <filesystem>
 #include <iostream>
-#include <system_error>
 
 #include "app/app.hpp"
 
@@ -25,9 +24,9 @@ int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bo
 int RunConsoleUpdate(IPortSystem& ports, const ConsoleAnswers& answers) {
     const bool outputIsTerminal = ::isatty(STDOUT_FILENO) != 0;
     const bool inputIsTerminal = ::isatty(STDIN_FILENO) != 0;
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::string retryProcedure = error ? std::string() : InstalledRetryProcedure(program);
-    return RunConsoleUpdate(ports, std::cin, std::cout, outputIsTerminal, !inputIsTerminal,
-                            answers, retryProcedure);
+    const std::filesystem::path program = RunningProgram();
+    const std::string retryProcedure =
+        program.empty() ? std::string() : InstalledRetryProcedure(program);
+    return RunConsoleUpdate(ports, std::cin, std::cout, outputIsTerminal, !inputIsTerminal, answers,
+                            retryProcedure);
 }

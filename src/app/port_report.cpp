@@ -74,7 +74,8 @@ std::pair<std::string, std::string> AttemptLines(const PortAttempt& attempt, con
     const bool known = attempt.portNumber >= 1 && attempt.portNumber <= 4;
     const PortInfo& info = known ? map.com[static_cast<size_t>(attempt.portNumber - 1)] : kNone;
     std::string line = "COM" + std::to_string(attempt.portNumber);
-    if (!info.device.empty()) {
+    // A device of another name is named (on Windows COMn is mostly the device itself).
+    if (!info.device.empty() && info.device != line) {
         line += " (" + info.device + ")";
     }
     line += ": " + ReasonText(attempt, info) + "\n";

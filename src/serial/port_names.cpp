@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -90,4 +91,17 @@ PortMap TakePortSnapshot(const PortOverrides& overrides) {
     }
     map.skipped = std::move(found.consoles);
     return map;
+}
+
+std::unique_ptr<IPortSystem> MakeSystemPorts(const PortOverrides& overrides) {
+    return std::make_unique<CPosixPortSystem>(TakePortSnapshot(overrides));
+}
+
+bool NamesSystemDevice(const std::string& value) {
+    return value.find('/') != std::string::npos;
+}
+
+const char* SystemPortsHelp() {
+    return "COM1 to COM4 are the serial devices named by TK358FW_COM1 to TK358FW_COM4, or else\n"
+           "the serial devices found on this machine (--list-ports shows which).";
 }

@@ -26,6 +26,7 @@
 #include <string>
 #include <utility>
 
+#include "serial/line_time.hpp"
 #include "serial/port_registry.hpp"
 #include "serial/posix_checks.hpp"
 #include "serial/serial.hpp"
@@ -38,17 +39,8 @@ constexpr size_t kMaxBufferedInput = 65536;
 // Extra allowance for a write to be taken by the device, beyond twice its line time.
 constexpr uint32_t kWriteSlackMs = 1000;
 
-// Milliseconds the line needs for n bytes at baud (10 bits per byte), rounded up.
-uint32_t LineTimeMs(uint64_t n, uint32_t baud) {
-    const uint64_t rate = baud == 0 ? 1 : baud;
-    return static_cast<uint32_t>((n * 10 * 1000 + rate - 1) / rate);
-}
-
-// Milliseconds from now until `deadline` on `clock`, 0 when reached.
-int RemainingMs(IClock& clock, uint32_t deadline) {
-    const auto remaining = static_cast<int32_t>(deadline - clock.NowMs());
-    return remaining > 0 ? remaining : 0;
-}
+using line_time::LineTimeMs;
+using line_time::RemainingMs;
 
 class PosixPortDriver final : public IPortDriver {
   public:

@@ -193,6 +193,16 @@ using PortOverrides = std::array<PortOverride, 4>;
 // then on-board ports (ttyS) with a UART behind them. The system console is never among them.
 PortMap TakePortSnapshot(const PortOverrides& overrides = {});
 
+// The serial ports of the operating system this program runs on, taken once for the run: on
+// POSIX systems a CPosixPortSystem over TakePortSnapshot(overrides), on Windows the ports COM1 to
+// COM4 themselves (win32::CPortSystem). A device named in `overrides` stands in for its COMn.
+std::unique_ptr<IPortSystem> MakeSystemPorts(const PortOverrides& overrides = {});
+// Whether `value` names a device of this system ("/dev/ttyUSB0"; on Windows "COM7" or
+// "\\.\COM12") rather than one of COM1 to COM4.
+bool NamesSystemDevice(const std::string& value);
+// How COM1 to COM4 are found on this system, for the usage text (lines of at most 80 columns).
+const char* SystemPortsHelp();
+
 // POSIX serial devices over termios, as the snapshot maps them. A device must be a terminal; it
 // is opened exclusively and made raw.
 class CPosixPortSystem final : public IPortSystem {
@@ -205,9 +215,10 @@ class CPosixPortSystem final : public IPortSystem {
     PortMap m_map;
 };
 
-// Puts every POSIX port this process holds open back as it was found (line settings restored,
-// exclusive use cleared, file lock dropped) and closes it. Async-signal-safe: for a signal
-// handler that ends the process. The ports' owners then find them closed and failing.
+// Puts every port this process holds open back as it was found (line settings restored; on
+// POSIX also exclusive use cleared and file lock dropped) and closes it, for whatever ends the
+// process: on POSIX async-signal-safe, on Windows callable from any thread (an operation on the
+// port in progress is cut short or awaited). The ports' owners then find them closed and failing.
 void ReleaseOpenPorts();
 
 // Port baud rate for a speed code (96, 192, 384, 576, 1152, 2304), 0 for other codes.

@@ -12,32 +12,11 @@
 #include "app/app.hpp"
 #include "sim/camera_sim.hpp"
 #include "sim/sim.hpp"
+#include "temp_dir.hpp"
 
 namespace apptest {
 
-class TempDir {
-  public:
-    TempDir() {
-        char pattern[] = "/tmp/tk358fw-app-XXXXXX";
-        const char* made = ::mkdtemp(pattern);
-        m_path = made != nullptr ? made : "/tmp";
-    }
-    ~TempDir() { std::filesystem::remove_all(m_path); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        const std::string path = m_path + "/" + name;
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-    const std::string& Path() const { return m_path; }
-
-  private:
-    std::string m_path;
-};
+using testdir::TempDir;
 
 // A firmware file with the identification text, the two version fields and a varied image.
 inline std::vector<uint8_t> FirmwareFile(const char* versionFields = "0120",

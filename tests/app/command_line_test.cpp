@@ -1,12 +1,12 @@
 // tk358fw's command line: the answers given ahead and the trace file.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "command_line.hpp"
+#include "environment.hpp"
 
 namespace {
 
@@ -16,6 +16,15 @@ CommandLine Parse(std::vector<const char*> args) {
     std::ostringstream err;
     return ParseCommandLine(static_cast<int>(args.size()), args.data(), out, err);
 }
+
+// A device of this system stands for COM1; what names none here is refused.
+#ifdef _WIN32
+constexpr const char* kDevice = "COM7";
+constexpr const char* kNoDevice = "/dev/ttyUSB0";
+#else
+constexpr const char* kDevice = "/dev/ttyUSB0";
+constexpr const char* kNoDevice = "COM7";
+#endif
 
 TEST(CommandLine, PortAndFileAnswers) {
     struct Case {
@@ -28,9 +37,10 @@ TEST(CommandLine, PortAndFileAnswers) {
         {{"--console", "--port", "auto", "--file", "a.fw"}, 0, "", "a.fw"},
         {{"--console", "--port", "COM3"}, 3, "", nullptr},
         {{"--console", "--port", " 2 "}, 2, "", nullptr},
-        {{"--console", "--port", "/dev/ttyUSB0"}, 1, "/dev/ttyUSB0", nullptr},
+        {{"--console", "--port", kDevice}, 1, kDevice, nullptr},
+        {{"--console", "--port", kNoDevice}, -2, "", nullptr},
         {{"--console", "--file", "b.fw"}, -1, "", "b.fw"},
-        {{"--console", "--port", "COM5"}, -2, "", nullptr},
+        {{"--console", "--port", "5"}, -2, "", nullptr},
         {{"--console", "--port", "q"}, -2, "", nullptr},
         {{"--console", "--port", ""}, -2, "", nullptr},
         {{"--console", "--file", " "}, -2, "", nullptr},
@@ -53,13 +63,13 @@ TEST(CommandLine, PortAndFileAnswers) {
 }
 
 TEST(CommandLine, TraceFileFromTheOptionOrTheEnvironment) {
-    ::unsetenv("TK358FW_TRACE");
+    testenv::Remove("TK358FW_TRACE");
     EXPECT_EQ(Parse({"--trace", "t.trace"}).tracePath, "t.trace");
     EXPECT_EQ(Parse({"--console"}).tracePath, "");
-    ::setenv("TK358FW_TRACE", "env.trace", 1);
+    testenv::Set("TK358FW_TRACE", "env.trace");
     EXPECT_EQ(Parse({"--console"}).tracePath, "env.trace");
     EXPECT_EQ(Parse({"--trace", "t.trace"}).tracePath, "t.trace");
-    ::unsetenv("TK358FW_TRACE");
+    testenv::Remove("TK358FW_TRACE");
 }
 
 }  // namespace

@@ -211,13 +211,19 @@ TEST_F(ConsoleUi, TheRetryProcedureIsNamedBelowTheFailureMessageOnly) {
 
 TEST(RetryProcedureFile, FoundOnlyInTheDocumentsOfTheProgramsInstallation) {
     apptest::TempDir prefix;
-    const std::string docs = prefix.Path() + "/share/doc/tk358fw";
+    const std::filesystem::path top = prefix.Path();
+#ifdef _WIN32
+    const std::filesystem::path docs = top / "bin";  // the zip holds it beside the program
+#else
+    const std::filesystem::path docs = top / "share" / "doc" / "tk358fw";
+#endif
     std::filesystem::create_directories(docs);
-    EXPECT_EQ(InstalledRetryProcedure(prefix.Path() + "/bin/tk358fw"), "");
-    std::ofstream(docs + "/retry-procedure.md") << "# If an update fails\n";
-    EXPECT_EQ(InstalledRetryProcedure(prefix.Path() + "/bin/tk358fw"),
-              docs + "/retry-procedure.md");
-    EXPECT_EQ(InstalledRetryProcedure(prefix.Path() + "/build/src/app/main/tk358fw"), "");
+    std::filesystem::create_directories(top / "bin");
+    EXPECT_EQ(InstalledRetryProcedure(top / "bin" / "tk358fw"), "");
+    std::ofstream(docs / "retry-procedure.md") << "# If an update fails\n";
+    EXPECT_EQ(std::filesystem::path(InstalledRetryProcedure(top / "bin" / "tk358fw")),
+              docs / "retry-procedure.md");
+    EXPECT_EQ(InstalledRetryProcedure(top / "build" / "src" / "app" / "main" / "tk358fw"), "");
 }
 
 TEST_F(ConsoleUi, FileChoiceRefusesMissingPathsAndCancelsOnAnEmptyLine) {

@@ -2,39 +2,13 @@
 // whose standard offset has changed since 1994.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
-#include <optional>
-#include <string>
-
 #include "camera/camera.hpp"
+#include "camera/time_zone.hpp"
 
 namespace {
 
-// Sets TZ for the lifetime of the object and restores the previous setting.
-class ScopedTimeZone {
-  public:
-    explicit ScopedTimeZone(const char* zone) {
-        if (const char* previous = std::getenv("TZ")) {
-            m_previous = previous;
-        }
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone() {
-        if (m_previous) {
-            setenv("TZ", m_previous->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-  private:
-    std::optional<std::string> m_previous;
-};
+using camtest::kCentralEurope;
+using camtest::ScopedTimeZone;
 
 CameraTime Calendar(int year, int month, int day, int hour, int minute, int second, int isDst) {
     CameraTime t;
@@ -121,11 +95,11 @@ TEST_P(CameraClock, OutOfRangeFieldsAreNormalised) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, CameraClock,
-                         ::testing::Values("UTC", "Europe/Berlin", "Europe/Minsk",
+                         ::testing::Values("UTC", kCentralEurope, "Europe/Berlin", "Europe/Minsk",
                                            "Europe/Istanbul", "Asia/Almaty", "Pacific/Apia"));
 
 TEST(CameraClockDaylightSaving, RecordFlagIsHonouredWhenSettingTheClock) {
-    const ScopedTimeZone zone("Europe/Berlin");
+    const ScopedTimeZone zone(kCentralEurope);
     // 12:00 summer time is 11:00 standard time.
     EXPECT_EQ(ClockFromCameraTime(Calendar(2020, 7, 15, 12, 0, 0, 1)), kSummerNoon - 7200u);
     const ScopedTimeZone utc("UTC");

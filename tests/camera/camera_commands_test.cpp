@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
+#include "camera/time_zone.hpp"
 #include "camera_bench.hpp"
 
 namespace camtest {
@@ -17,18 +17,11 @@ constexpr int kSpeed = 0x41;
 class CameraCommands : public ::testing::Test {
   protected:
     void SetUp() override {
-        setenv("TZ", "UTC", 1);
-        tzset();
         bench.OpenPort();
         // The line is already where the link wants it: 9,600 bit/s.
         link.m_preferredSpeed = 96;
         link.m_linkSpeed = 96;
     }
-    void TearDown() override {
-        unsetenv("TZ");
-        tzset();
-    }
-
     // Brings camera and port to a speed code and makes it the preferred one.
     void SettleAt(int speedCode) {
         link.m_status = 0;
@@ -42,6 +35,7 @@ class CameraCommands : public ::testing::Test {
         return {all.begin() + static_cast<std::ptrdiff_t>(commandsBefore), all.end()};
     }
 
+    ScopedTimeZone m_utc{"UTC"};
     Bench bench;
     TestLink& link = bench.link;
     sim::VirtualCamera& camera = bench.camera;

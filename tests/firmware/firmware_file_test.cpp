@@ -1,12 +1,7 @@
 // Firmware file: loading whole files, the identification check, the version fields and the
 // initial name taken from a filter.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -14,34 +9,13 @@
 #include <vector>
 
 #include "firmware/firmware.hpp"
+#include "firmware/identified_bytes.hpp"
+#include "temp_dir.hpp"
 
 namespace {
 
-class TempDir {
-  public:
-    TempDir() {
-        char pattern[] = "/tmp/tk358fw-firmware-XXXXXX";
-        m_path = ::mkdtemp(pattern);
-    }
-    ~TempDir() { std::filesystem::remove_all(m_path); }
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        const std::string path = m_path + "/" + name;
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        return path;
-    }
-    const std::string& Path() const { return m_path; }
-
-  private:
-    std::string m_path;
-};
-
-std::vector<uint8_t> Identified(size_t size) {
-    std::vector<uint8_t> bytes(size, 0x5A);
-    std::memcpy(bytes.data(), kIdentificationText, std::min<size_t>(size, 49));
-    return bytes;
-}
+using firmware_test::Identified;
+using testdir::TempDir;
 
 std::vector<uint8_t> Field(const char* text) {
     return std::vector<uint8_t>(text, text + std::strlen(text));
@@ -93,52 +67,15 @@ TEST(FirmwareLoad, EmptyMissingAndUnreadableFilesGiveNoImage) {
     EXPECT_EQ(LoadFirmwareFile(dir.Path(), &image, &found), LoadOutcome::OpenOrReadError);
     EXPECT_TRUE(image.bytes.empty());
 
-    // A FIFO nobody writes to is refused at once; should the loader wait in it, the alarm ends
-    // this test program instead of letting it hang.
-    const std::string fifo = dir.Path() + "/fifo.fw";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    ::alarm(10);
-    EXPECT_EQ(LoadFirmwareFile(fifo, &image, &found), LoadOutcome::OpenOrReadError);
-    ::alarm(0);
-    EXPECT_EQ(LoadFirmwareFile("/dev/zero", &image, &found), LoadOutcome::OpenOrReadError);
-    EXPECT_TRUE(image.bytes.empty());
-}
-
-TEST(FirmwareLoad, ReadShorterThanTheSizeFoundIsAReadError) {
-    // Files of this kind report a size of a whole page but read back only a few bytes: the
-    // missing bytes must never turn into zero padding.
-    const char* candidate = "/sys/kernel/mm/transparent_hugepage/enabled";
-    struct stat info {};
-    if (::stat(candidate, &info) != 0 || info.st_size <= 0) {
-        GTEST_SKIP() << "no file here whose reported size exceeds its content";
-    }
-    FirmwareImage image;
-    int64_t found = 0;
-    EXPECT_EQ(LoadFirmwareFile(candidate, &image, &found), LoadOutcome::OpenOrReadError);
-    EXPECT_TRUE(image.bytes.empty());
-}
-
-// Loads `path` with the address space limited to 400 MiB; exits 0 when that gives a read error
-// with the file's size found.
-[[noreturn]] void LoadWithLittleMemory(const std::string& path, int64_t size) {
-    rlimit space{};
-    space.rlim_cur = space.rlim_max = rlim_t{400} << 20;
-    ::setrlimit(RLIMIT_AS, &space);
-    FirmwareImage image;
-    int64_t found = 0;
-    const LoadOutcome outcome = LoadFirmwareFile(path, &image, &found);
-    std::_Exit(outcome == LoadOutcome::OpenOrReadError && found == size ? 0 : 1);
-}
-
-TEST(FirmwareLoad, FileTooBigForTheMemoryThereIsIsAReadError) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "the address sanitizer ends the process at a failed allocation";
+    // Devices are refused, however much they would give.
+#ifdef _WIN32
+    for (const char* device : {"NUL", "\\\\.\\NUL"}) {
+#else
+    for (const char* device : {"/dev/zero", "/dev/null"}) {
 #endif
-    TempDir dir;
-    constexpr off_t kHuge = off_t{1} << 30;  // sparse: takes no disk space
-    const std::string path = dir.Write("huge.fw", Identified(100));
-    ASSERT_EQ(::truncate(path.c_str(), kHuge), 0);
-    EXPECT_EXIT(LoadWithLittleMemory(path, kHuge), ::testing::ExitedWithCode(0), "");
+        EXPECT_EQ(LoadFirmwareFile(device, &image, &found), LoadOutcome::OpenOrReadError) << device;
+    }
+    EXPECT_TRUE(image.bytes.empty());
 }
 
 TEST(FirmwareLoad, PathsOfAnyLengthWork) {

@@ -11,7 +11,6 @@
 //                        flips bits on the line (at a chosen byte or at random)
 #pragma once
 
-#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -28,6 +27,7 @@
 #include "app/app.hpp"
 #include "sim/camera_sim.hpp"
 #include "sim/sim.hpp"
+#include "tests/temp_dir.hpp"
 
 namespace rig {
 
@@ -453,23 +453,7 @@ inline std::vector<uint8_t> FirmwareFileBytes() {
 // A firmware file in a temporary folder for the lifetime of the object.
 class FirmwareFile {
   public:
-    FirmwareFile() : m_bytes(FirmwareFileBytes()) {
-        char pattern[] = "/tmp/tk358-rig-XXXXXX";
-        const int fd = ::mkstemp(pattern);
-        m_path = pattern;
-        if (fd >= 0) {
-            size_t written = 0;
-            while (written < m_bytes.size()) {
-                const ssize_t n = ::write(fd, m_bytes.data() + written, m_bytes.size() - written);
-                if (n <= 0) {
-                    break;
-                }
-                written += static_cast<size_t>(n);
-            }
-            ::close(fd);
-        }
-    }
-    ~FirmwareFile() { std::remove(m_path.c_str()); }
+    FirmwareFile() : m_bytes(FirmwareFileBytes()), m_path(m_dir.Write("update.fw", m_bytes)) {}
     FirmwareFile(const FirmwareFile&) = delete;
     FirmwareFile& operator=(const FirmwareFile&) = delete;
 
@@ -479,6 +463,7 @@ class FirmwareFile {
     }
 
   private:
+    testdir::TempDir m_dir;
     std::vector<uint8_t> m_bytes;
     std::string m_path;
 };

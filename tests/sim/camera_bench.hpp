@@ -130,7 +130,9 @@ inline uint8_t Xor(const std::vector<uint8_t>& bytes, size_t from, size_t to) {
 inline std::vector<uint8_t> HostFrame(uint8_t control, std::vector<uint8_t> payload,
                                       size_t payloadSize) {
     payload.resize(payloadSize, 0);
-    std::vector<uint8_t> frame{control};
+    std::vector<uint8_t> frame;
+    frame.reserve(payloadSize + 2);
+    frame.push_back(control);
     frame.insert(frame.end(), payload.begin(), payload.end());
     frame.push_back(Xor(payload, 0, payload.size()));
     return frame;

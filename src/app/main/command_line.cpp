@@ -5,6 +5,7 @@
 #include <string>
 
 #include "generated/version.hpp"
+#include "serial/serial.hpp"
 
 namespace {
 
@@ -23,10 +24,10 @@ constexpr const char* kUnattendedText =
     "a question with Continue or Quit takes Quit, messages are shown and passed. For example:\n"
     "  tk358fw --console --port /dev/ttyUSB0 --file TK358_0120.fw --trace update.trace";
 
-// --port: AUTO, COM1 to COM4 or 1 to 4, or a device path (it has a slash), which then stands for
-// COM1. False for anything else.
+// --port: AUTO, COM1 to COM4 or 1 to 4, or a device of this system (a path; on Windows a port
+// name such as COM7), which then stands for COM1. False for anything else.
 bool ParsePortOption(const std::string& value, int16_t* port, std::string* device) {
-    if (value.find('/') != std::string::npos) {
+    if (NamesSystemDevice(value)) {
         *port = 1;
         *device = value;
         return true;
@@ -39,8 +40,8 @@ void AddUnattendedOptions(CLI::App& app, std::string* port, std::string* file,
                           std::string* tracePath) {
     CLI::Option* portOption =
         app.add_option("--port", *port,
-                       "answers the port question: AUTO, COM1 to COM4, 1 to 4, or a device path "
-                       "(which then stands for COM1)")
+                       "answers the port question: AUTO, COM1 to COM4, 1 to 4, or a device "
+                       "(/dev/ttyUSB0; on Windows COM7), which then stands for COM1")
             ->type_name("PORT")
             ->check(CLI::Validator(
                 [](const std::string& value) {
@@ -48,7 +49,7 @@ void AddUnattendedOptions(CLI::App& app, std::string* port, std::string* file,
                     std::string device;
                     return ParsePortOption(value, &number, &device)
                                ? std::string()
-                               : "PORT is AUTO, COM1 to COM4, 1 to 4 or a device path: " + value;
+                               : "PORT is AUTO, COM1 to COM4, 1 to 4 or a device: " + value;
                 },
                 ""));
     CLI::Option* fileOption =
@@ -88,12 +89,9 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     app.add_flag("--list-ports", listPorts,
                  "lists the devices COM1 to COM4 stand for and the other serial devices found, "
                  "then exits");
-    app.footer(
-        std::string(kNoOptionText) +
-        "\n\n"
-        "COM1 to COM4 are the serial devices named by TK358FW_COM1 to TK358FW_COM4, or else\n"
-        "the serial devices found on this machine (--list-ports shows which).\n"
-        "Exit status: 0 installed, 1 failed, 2 ended by the user's choice.");
+    app.footer(std::string(kNoOptionText) + "\n\n" + SystemPortsHelp() +
+               "\n"
+               "Exit status: 0 installed, 1 failed, 2 ended by the user's choice.");
     std::string port;
     std::string file;
     AddUnattendedOptions(app, &port, &file, &result.tracePath);

@@ -1,6 +1,7 @@
 // tk358fw: installs new firmware into the camera. Without arguments the desktop application;
 // with --console the same update on the terminal; --list-ports lists the ports.
 #include <iostream>
+#include <memory>
 
 #include "app/app.hpp"
 #include "command_line.hpp"
@@ -36,18 +37,18 @@ int main(int argc, char** argv) {
     if (command.action == CommandLine::Action::Exit) {
         return command.exitStatus;
     }
-    // One look at the machine's serial devices serves the whole run; --port DEVICE stands for
+    // One look at the machine's serial ports serves the whole run; --port DEVICE stands for
     // COM1.
     PortOverrides overrides;
     if (!command.portDevice.empty()) {
         overrides[0] = {command.portDevice, "--port"};
     }
-    CPosixPortSystem ports(TakePortSnapshot(overrides));
+    const std::unique_ptr<IPortSystem> ports = MakeSystemPorts(overrides);
     if (command.action == CommandLine::Action::ListPorts) {
-        WritePortList(std::cout, ports.Ports());
+        WritePortList(std::cout, ports->Ports());
         return 0;
     }
-    CTraceFile trace(command.tracePath, ports);
+    CTraceFile trace(command.tracePath, *ports);
     if (!trace.Error().empty()) {
         std::cerr << "tk358fw: " << trace.Error() << '\n';
         return 1;

@@ -1,0 +1,75 @@
+# The Windows build, cross-compiled with MinGW-w64 (cmake/mingw-w64-x86_64.cmake): tk358fw.exe
+# linked statically so that it runs with nothing else installed, and the test programs run
+# under Wine.
+
+# <windows.h> without its rarely used parts and without the min and max macros.
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
+
+# The C and C++ runtimes and the threads library go into the .exe.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+# The system clock asks for 1 ms timer resolution (timeBeginPeriod).
+target_link_libraries(tk358_serial PUBLIC winmm)
+
+# CLI11 is header-only: its headers come from the build machine, through a folder that holds
+# them and nothing else, so that no other header of the build machine reaches this build.
+set(TK358_CLI11_HEADERS /usr/include/CLI CACHE PATH "CLI11's header folder on the build machine")
+if(NOT EXISTS ${TK358_CLI11_HEADERS}/CLI.hpp)
+    message(FATAL_ERROR "CLI11 not found in ${TK358_CLI11_HEADERS} (install libcli11-dev)")
+endif()
+set(cli11_include ${PROJECT_BINARY_DIR}/cli11-include)
+file(MAKE_DIRECTORY ${cli11_include})
+file(CREATE_LINK ${TK358_CLI11_HEADERS} ${cli11_include}/CLI SYMBOLIC)
+add_library(CLI11::CLI11 INTERFACE IMPORTED GLOBAL)
+set_target_properties(CLI11::CLI11 PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${cli11_include})
+# find_package(CLI11) finds the target above.
+file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/cli11-config.cmake
+    "# CLI11::CLI11 is defined by cmake/windows.cmake\n")
+
+# Wine runs every .exe the build or ctest starts: headless, in a prefix of this build folder
+# that is created once (the wine_prefix target) and reused.
+find_program(TK358_WINE wine REQUIRED)
+set(TK358_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/wine-run.sh ${TK358_WINE_PREFIX})
+add_custom_command(OUTPUT ${TK358_WINE_PREFIX}/system.reg
+    COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR}
+    COMMENT "Creating the Wine prefix ${TK358_WINE_PREFIX} (once; a minute or more)"
+    VERBATIM)
+add_custom_target(wine_prefix DEPENDS ${TK358_WINE_PREFIX}/system.reg)
+
+# GoogleTest built from the sources Debian ships (package googletest), without our warnings;
+# it names its targets GTest::gtest, GTest::gmock ... as the installed package does.
+if(TK358_TESTS)
+    set(TK358_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's source folder")
+    set(INSTALL_GTEST OFF)
+    add_subdirectory(${TK358_GOOGLETEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    foreach(lib gtest gtest_main gmock gmock_main)
+        set_property(TARGET ${lib} PROPERTY COMPILE_OPTIONS -w)
+    endforeach()
+endif()
+
+# The package: the program and the documents a Windows user needs beside it: the README and the
+# retry procedure (the README's section as a file of its own, which tk358fw.exe names after a
+# failed update, as the Linux package does).
+set(retry_procedure ${PROJECT_BINARY_DIR}/${TK358_RETRY_PROCEDURE_FILE})
+add_custom_command(OUTPUT ${retry_procedure}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/README.md
+        -DHEADING=${TK358_RETRY_PROCEDURE_HEADING} -DOUTPUT=${retry_procedure}
+        -P ${PROJECT_SOURCE_DIR}/packaging/extract_section.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/packaging/extract_section.cmake
+    VERBATIM)
+set(TK358_WINDOWS_DOCS ${PROJECT_SOURCE_DIR}/README.md ${retry_procedure})
+set(package_name tk358fw-${PROJECT_VERSION}-windows-x86_64)
+set(package_dir ${PROJECT_BINARY_DIR}/package/${package_name})
+file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/${package_name}.zip
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${package_dir}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${package_dir}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tk358fw> ${TK358_WINDOWS_DOCS} ${package_dir}
+    COMMAND ${CMAKE_COMMAND} -E tar cf ${PROJECT_BINARY_DIR}/${package_name}.zip --format=zip
+        ${package_name}
+    WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/package
+    DEPENDS tk358fw ${TK358_WINDOWS_DOCS}
+    COMMENT "Packing ${package_name}.zip"
+    VERBATIM)
+add_custom_target(windows_package ALL DEPENDS ${PROJECT_BINARY_DIR}/${package_name}.zip)

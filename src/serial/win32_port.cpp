@@ -1,0 +1,379 @@
+// Windows' serial ports behind the port seam, through the Win32 communications calls.
+//
+// A port is opened for this program alone and made a raw binary line (no flow control of any
+// kind, no byte discarded or replaced, DTR and RTS on). The settings and time-outs it had before
+// are kept in the port registry, which puts them back when the port closes or when the console's
+// Ctrl+C ends the process; every use of the handle goes through the registry.
+//
+// No call blocks past its deadline, and no wait spins: the read time-outs are set before every
+// read. Reading queued bytes returns at once. A wait for input first moves whatever the driver
+// has queued into a buffer of this driver, then reads one byte with the wait's time as the
+// read's total time-out, so the thread blocks in the driver until the next byte arrives or the
+// time is up; the queue counts include the buffer. Writes are bounded by twice their line time
+// plus a second, in the driver as here.
+#include <windows.h>
+
+#include <algorithm>
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "serial/line_time.hpp"
+#include "serial/serial.hpp"
+#include "serial/win32_port.hpp"
+#include "serial/win32_port_registry.hpp"
+
+namespace {
+
+using line_time::LineTimeMs;
+using line_time::RemainingMs;
+
+// Input this driver holds beyond the driver's own queue.
+constexpr size_t kMaxBufferedInput = 65536;
+// Extra allowance for a write to be taken by the device, beyond twice its line time.
+constexpr uint32_t kWriteSlackMs = 1000;
+// The most bytes one read takes when the driver's queue is emptied into this driver's buffer.
+constexpr DWORD kTakeChunkBytes = 512;
+
+class Win32PortDriver final : public IPortDriver {
+  public:
+    explicit Win32PortDriver(win32_registry::Ticket ticket) : m_ticket(ticket) {}
+
+    // Settings and time-outs back as found, handle closed.
+    ~Win32PortDriver() override { win32_registry::Release(m_ticket); }
+
+    Win32PortDriver(const Win32PortDriver&) = delete;
+    Win32PortDriver& operator=(const Win32PortDriver&) = delete;
+
+    PortFailure LastFailure() const override {
+        return m_lastError != 0 ? win32::RunFailure(m_lastError) : PortFailure{};
+    }
+
+    // A raw binary line with reads that return at once; the rate and framing stay as the port
+    // had them until the port layer sets its own.
+    bool MakeRaw() {
+        DCB dcb{};
+        if (!ReadState(&dcb)) {
+            return false;
+        }
+        dcb.fBinary = TRUE;
+        dcb.fOutxCtsFlow = FALSE;
+        dcb.fOutxDsrFlow = FALSE;
+        dcb.fDtrControl = DTR_CONTROL_ENABLE;
+        dcb.fDsrSensitivity = FALSE;
+        dcb.fOutX = FALSE;
+        dcb.fInX = FALSE;
+        dcb.fErrorChar = FALSE;
+        dcb.fNull = FALSE;
+        dcb.fRtsControl = RTS_CONTROL_ENABLE;
+        m_baudRate = dcb.BaudRate;
+        m_timeouts = COMMTIMEOUTS{};
+        m_timeouts.ReadIntervalTimeout = MAXDWORD;
+        SetWriteTimeouts();
+        return Use([&](HANDLE port) {
+            return SetCommState(port, &dcb) != 0 && SetCommTimeouts(port, &m_timeouts) != 0;
+        });
+    }
+
+    bool SetupQueues(uint32_t inBytes, uint32_t outBytes) override {
+        return Use([&](HANDLE port) { return SetupComm(port, inBytes, outBytes) != 0; });
+    }
+
+    bool ClearErrors(QueueCounts* counts) override {
+        COMSTAT status{};
+        if (!Status(&status)) {
+            return false;
+        }
+        if (counts != nullptr) {
+            counts->inQueue = static_cast<uint32_t>(m_input.size() + status.cbInQue);
+            counts->outQueue = status.cbOutQue;
+        }
+        return true;
+    }
+
+    bool Purge(bool input, bool output) override {
+        if (input) {
+            m_input.clear();
+        }
+        const DWORD flags = (input ? PURGE_RXCLEAR : 0) | (output ? PURGE_TXCLEAR : 0);
+        return Use([&](HANDLE port) { return flags == 0 || PurgeComm(port, flags) != 0; });
+    }
+
+    bool SetBreak(bool on) override {
+        return Use(
+            [&](HANDLE port) { return (on ? SetCommBreak(port) : ClearCommBreak(port)) != 0; });
+    }
+
+    bool GetSettings(LineSettings* settings) override {
+        DCB dcb{};
+        if (!ReadState(&dcb)) {
+            return false;
+        }
+        settings->baudRate = dcb.BaudRate;
+        settings->binary = dcb.fBinary != 0;
+        settings->parityCheck = dcb.fParity != 0;
+        settings->abortOnError = dcb.fAbortOnError != 0;
+        settings->byteSize = dcb.ByteSize;
+        settings->parity = dcb.Parity;
+        settings->stopBits = dcb.StopBits;
+        m_baudRate = dcb.BaudRate;
+        return true;
+    }
+
+    bool SetSettings(const LineSettings& settings) override {
+        DCB dcb{};
+        if (!ReadState(&dcb)) {
+            return false;
+        }
+        dcb.BaudRate = settings.baudRate;
+        dcb.fBinary = settings.binary ? TRUE : FALSE;
+        dcb.fParity = settings.parityCheck ? TRUE : FALSE;
+        dcb.fAbortOnError = settings.abortOnError ? TRUE : FALSE;
+        dcb.ByteSize = settings.byteSize;
+        dcb.Parity = settings.parity;
+        dcb.StopBits = settings.stopBits;
+        COMMTIMEOUTS timeouts = m_timeouts;
+        timeouts.WriteTotalTimeoutMultiplier = WriteMsPerByte(settings.baudRate);
+        if (!Use([&](HANDLE port) {
+                return SetCommState(port, &dcb) != 0 && SetCommTimeouts(port, &timeouts) != 0;
+            })) {
+            return false;
+        }
+        m_baudRate = settings.baudRate;
+        m_timeouts = timeouts;
+        return true;
+    }
+
+    // Returns once the device has taken every byte, so that purging the output queue afterwards
+    // cannot discard any of them. Bounded by twice the line time plus a second.
+    bool Write(const uint8_t* data, uint32_t n) override {
+        IClock& clock = SystemClock();
+        const uint32_t giveUpAt = clock.NowMs() + 2 * LineTimeMs(n, m_baudRate) + kWriteSlackMs;
+        DWORD written = 0;
+        if (!Use([&](HANDLE port) { return WriteFile(port, data, n, &written, nullptr) != 0; }) ||
+            written != n) {
+            return false;
+        }
+        for (;;) {
+            COMSTAT status{};
+            if (!Status(&status)) {
+                return false;
+            }
+            if (status.cbOutQue == 0) {
+                return true;
+            }
+            const int remaining = RemainingMs(clock, giveUpAt);
+            if (remaining == 0) {
+                return false;
+            }
+            SleepForDrain(clock, status.cbOutQue, remaining);
+        }
+    }
+
+    bool Read(uint8_t* data, uint32_t n) override {
+        uint32_t done = 0;
+        while (done < n && !m_input.empty()) {
+            data[done++] = m_input.front();
+            m_input.pop_front();
+        }
+        return done == n || Use([&](HANDLE port) {
+                   if (!SetReadWait(port, 0)) {
+                       return false;
+                   }
+                   while (done < n) {
+                       DWORD got = 0;
+                       if (ReadFile(port, data + done, n - done, &got, nullptr) == 0 || got == 0) {
+                           return false;  // fewer bytes than were queued
+                       }
+                       done += got;
+                   }
+                   return true;
+               });
+    }
+
+    void WaitForChange(WaitFor what, uint32_t deadlineMs) override {
+        IClock& clock = CurrentClock();
+        const int remaining = RemainingMs(clock, deadlineMs);
+        if (remaining == 0 || m_failed) {
+            return;
+        }
+        if (what == WaitFor::OutputDrained) {
+            COMSTAT status{};
+            if (!Status(&status)) {
+                m_failed = true;
+                return;
+            }
+            SleepForDrain(clock, status.cbOutQue, remaining);
+            return;
+        }
+        if (m_input.size() >= kMaxBufferedInput) {
+            clock.SleepUntilMs(clock.NowMs() + 1);
+            return;
+        }
+        const bool usable = Use([&](HANDLE port) {
+            // Take what the driver holds so that the wait below is for the next byte. Bytes
+            // taken now may be what the caller waits for: it re-checks before any blocking.
+            bool took = false;
+            if (!TakeQueuedInput(port, &took)) {
+                return false;
+            }
+            uint8_t byte = 0;
+            DWORD got = 0;
+            if (took) {
+                return true;
+            }
+            if (!SetReadWait(port, static_cast<DWORD>(remaining))) {
+                return false;
+            }
+            if (ReadFile(port, &byte, 1, &got, nullptr) == 0) {
+                return IsLineError();
+            }
+            if (got == 1) {
+                m_input.push_back(byte);
+            }
+            return true;
+        });
+        // A failed wait is the end of the port.
+        m_failed = m_failed || !usable;
+    }
+
+  private:
+    // Runs `call` on the port's handle under the port registry's guard. False, with the reason
+    // kept, when the port has failed for good, has been released, or the call fails.
+    template <typename Call>
+    bool Use(Call&& call) {
+        if (m_failed) {
+            return false;
+        }
+        const win32_registry::CUse use(m_ticket);
+        if (use.Handle() == nullptr) {
+            m_failed = true;
+            return Failed(ERROR_INVALID_HANDLE);
+        }
+        return call(use.Handle()) || Failed(GetLastError());
+    }
+
+    // Keeps `error` as the reason for the failure being reported (the first reason once the port
+    // has failed for good); returns false.
+    bool Failed(DWORD error) {
+        if (!m_failed || m_lastError == 0) {
+            m_lastError = error;
+        }
+        return false;
+    }
+
+    bool ReadState(DCB* dcb) {
+        *dcb = DCB{};
+        dcb->DCBlength = sizeof(DCB);
+        return Use([&](HANDLE port) { return GetCommState(port, dcb) != 0; });
+    }
+
+    // Clears line errors and reads the queue counts.
+    bool Status(COMSTAT* status) {
+        DWORD errors = 0;
+        return Use([&](HANDLE port) { return ClearCommError(port, &errors, status) != 0; });
+    }
+
+    // A write may take twice its line time plus a second: a multiplier per byte and a constant.
+    static DWORD WriteMsPerByte(uint32_t baudRate) { return 2 * LineTimeMs(1, baudRate); }
+    void SetWriteTimeouts() {
+        m_timeouts.WriteTotalTimeoutMultiplier = WriteMsPerByte(m_baudRate);
+        m_timeouts.WriteTotalTimeoutConstant = kWriteSlackMs;
+    }
+
+    // Reads return at once with what is queued (waitMs 0), or take up to waitMs in all. A read
+    // of one byte with a total time-out is the wait for input: it ends when the byte is there.
+    bool SetReadWait(HANDLE port, DWORD waitMs) {
+        const DWORD interval = waitMs == 0 ? MAXDWORD : 0;
+        if (m_timeouts.ReadIntervalTimeout == interval &&
+            m_timeouts.ReadTotalTimeoutConstant == waitMs) {
+            return true;
+        }
+        m_timeouts.ReadIntervalTimeout = interval;
+        m_timeouts.ReadTotalTimeoutMultiplier = 0;
+        m_timeouts.ReadTotalTimeoutConstant = waitMs;
+        return SetCommTimeouts(port, &m_timeouts) != 0;
+    }
+
+    // Moves the driver's queued input into m_input (*took: whether any byte came); false when
+    // the port failed.
+    bool TakeQueuedInput(HANDLE port, bool* took) {
+        *took = false;
+        if (!SetReadWait(port, 0)) {
+            return false;
+        }
+        uint8_t chunk[kTakeChunkBytes];
+        while (m_input.size() < kMaxBufferedInput) {
+            const auto room = static_cast<DWORD>(
+                std::min<size_t>(sizeof chunk, kMaxBufferedInput - m_input.size()));
+            DWORD got = 0;
+            if (ReadFile(port, chunk, room, &got, nullptr) == 0) {
+                return IsLineError();
+            }
+            if (got == 0) {
+                break;
+            }
+            m_input.insert(m_input.end(), chunk, chunk + got);
+            *took = true;
+        }
+        return true;
+    }
+
+    // A read refused for a line error (abort on error) stops reading until the caller clears
+    // it; any other failed read is the end of the port.
+    static bool IsLineError() { return GetLastError() == ERROR_OPERATION_ABORTED; }
+
+    // Sleeps until `queued` output bytes may have gone out, at most `remaining` ms.
+    void SleepForDrain(IClock& clock, DWORD queued, int remaining) const {
+        const uint32_t drainMs = std::max<uint32_t>(1, LineTimeMs(queued, m_baudRate));
+        clock.SleepUntilMs(clock.NowMs() +
+                           std::min<uint32_t>(drainMs, static_cast<uint32_t>(remaining)));
+    }
+
+    win32_registry::Ticket m_ticket;
+    COMMTIMEOUTS m_timeouts{};
+    bool m_failed = false;  // the port went away or failed; every operation fails from now
+    DWORD m_lastError = 0;  // the system's error of the latest failure, 0 while none
+    uint32_t m_baudRate = 9600;
+    std::deque<uint8_t> m_input;
+};
+
+}  // namespace
+
+namespace win32 {
+
+std::unique_ptr<IPortDriver> OpenPort(const std::string& device, PortFailure* why) {
+    const std::string path = device.rfind("\\\\", 0) == 0 ? device : "\\\\.\\" + device;
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *why = OpenFailure(GetLastError());
+        return nullptr;
+    }
+    // A name that leads to no serial port has no line settings.
+    DCB state{};
+    state.DCBlength = sizeof state;
+    COMMTIMEOUTS timeouts{};
+    if (!GetCommState(handle, &state) || !GetCommTimeouts(handle, &timeouts)) {
+        *why = RunFailure(GetLastError());
+        why->problem = PortProblem::NotATerminal;
+        why->detail = "no serial port";
+        CloseHandle(handle);
+        return nullptr;
+    }
+    const win32_registry::Ticket ticket = win32_registry::Enter(handle, state, timeouts);
+    if (ticket == win32_registry::kNoTicket) {
+        *why = PortFailure{PortProblem::Failed, 0, "too many ports open", {}};
+        return nullptr;
+    }
+    // The driver owns the entry from here: its destructor puts the port back and closes it.
+    auto driver = std::make_unique<Win32PortDriver>(ticket);
+    if (!driver->MakeRaw()) {
+        *why = driver->LastFailure();
+        why->problem = PortProblem::SetupFailed;
+        return nullptr;
+    }
+    return driver;
+}
+
+}  // namespace win32
