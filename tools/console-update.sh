@@ -27,6 +27,7 @@ usage="usage: tools/console-update.sh linux LINUX_BUILD | windows LINUX_BUILD WI
 [[ -n "$linux_build" && ($mode == linux || ($mode == windows && -n "$windows_build")) ]] ||
     { echo "$usage" >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/camsim-on-pty.sh"
 linux_build=$(cd "$linux_build" && pwd)
 camsim="$linux_build/sim/camsim/tk358-camsim"
 maker="$linux_build/tools/make_sample_firmware"
@@ -62,21 +63,9 @@ trap cleanup EXIT
 firmware="$work/sample-1.20.fw"
 "$maker" "$firmware" 1.20 >/dev/null
 
-# The simulator runs until its standard input ends: fd 3 holds that input open.
-mkfifo "$work/camsim.in" "$work/camsim.out"
-"$camsim" --save-image "$work/received.bin" --log "$work/camsim.log" \
-    <"$work/camsim.in" >"$work/camsim.out" &
-camsim_pid=$!
-exec 3>"$work/camsim.in"
-exec 4<"$work/camsim.out"
-line=""
-if ! read -r -t 10 line <&4 || [[ "$line" != TK358FW_COM1=* ]]; then
-    echo "console-update: tk358-camsim did not report its pseudo-terminal" >&2
-    exit 1
-fi
-cat <&4 >/dev/null 3>&- &
-exec 4<&-
-pty="${line#TK358FW_COM1=}"
+start_camsim_on_pty "$work" console-update "$camsim" --save-image "$work/received.bin" \
+    --log "$work/camsim.log"
+pty=$camsim_pty
 
 if [[ $mode == linux ]]; then
     command=(env TK358FW_COM1="$pty" TK358FW_COM2=/nonexistent TK358FW_COM3=/nonexistent

@@ -8,6 +8,7 @@
 #
 #   tools/demo.sh BUILD_DIR
 set -euo pipefail
+source "$(dirname "$0")/camsim-on-pty.sh"
 
 build=${1:?usage: tools/demo.sh BUILD_DIR}
 build=$(cd "$build" && pwd)
@@ -37,21 +38,9 @@ firmware="$work/sample-1.20.fw"
 "$maker" "$firmware" 1.20
 echo "Sample firmware file: $firmware ($(stat -c %s "$firmware") bytes, version 1.20)"
 
-# The simulator runs until its standard input ends: fd 3 holds that input open.
-mkfifo "$work/camsim.in" "$work/camsim.out"
-"$camsim" --id "TK358 DEMO" --save-image "$work/received.bin" --log "$work/camsim.log" \
-    <"$work/camsim.in" >"$work/camsim.out" &
-camsim_pid=$!
-exec 3>"$work/camsim.in"
-exec 4<"$work/camsim.out"
-line=""
-if ! read -r -t 10 line <&4 || [[ "$line" != TK358FW_COM1=* ]]; then
-    echo "demo: tk358-camsim did not report its pseudo-terminal" >&2
-    exit 1
-fi
-cat <&4 >/dev/null 3>&- &  # anything else it prints (without holding its input open)
-exec 4<&-
-export TK358FW_COM1="${line#TK358FW_COM1=}"
+start_camsim_on_pty "$work" demo "$camsim" --id "TK358 DEMO" --save-image "$work/received.bin" \
+    --log "$work/camsim.log"
+export TK358FW_COM1="$camsim_pty"
 echo "Virtual camera on $TK358FW_COM1 (normal mode, no pictures)"
 
 have_display() {
