@@ -17,7 +17,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 
 # One creation of the prefix, and one start of its Wine server, even when several programs start
-# at once (two servers starting together can leave a program without either).
+# at once.
 (
     flock 9
     if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
@@ -25,10 +25,15 @@ unset DISPLAY WAYLAND_DISPLAY
         wineserver --wait
         [[ -f "$WINEPREFIX/system.reg" ]] || { echo "wine-run: could not create $WINEPREFIX" >&2; exit 1; }
     fi
-    # A server that stays 20 s after its last program: one that ended just as a program started
-    # would leave that program without a server ("wine client error: recvmsg: Connection reset
-    # by peer"). Nothing happens when the server runs already.
-    [[ $# -eq 0 ]] || wineserver -p 20 >/dev/null 2>&1 9>&- || true
+    # The server stays 20 s after its last program, so that a program never starts while its
+    # server is ending ("wine client error: recvmsg: Connection reset by peer"). Its system
+    # processes (services.exe, winedevice.exe ...) are started here, with nothing of the
+    # caller's: started by the first program they would hold its standard error open for the
+    # server's lifetime, and whoever reads that program's output (ctest, test discovery) would
+    # wait for them. A server that runs already is left as it is (status 2).
+    if [[ $# -gt 0 ]] && wineserver -p20 </dev/null >/dev/null 2>&1 9>&-; then
+        wineboot </dev/null >/dev/null 2>&1 9>&- || true
+    fi
 ) 9>"$WINEPREFIX.lock"
 
 [[ $# -eq 0 ]] && exit 0
