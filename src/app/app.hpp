@@ -22,18 +22,6 @@
 #include "firmware/firmware.hpp"
 #include "res/res.hpp"
 
-// Dialog templates and results.
-enum DialogId : int {
-    kDialogWrongFile = 103,
-    kDialogSuccess = 104,
-    kDialogSelectionCancelled = 105,
-    kDialogPort = 107,
-    kDialogProgress = 108,
-    kDialogImagesPresent = 112,
-};
-constexpr int kDialogOk = 1;    // OK or Continue (the default button, Enter)
-constexpr int kDialogQuit = 2;  // Quit or the cancel key
-
 // File choice outcomes.
 constexpr int16_t kChooseOk = 0;
 constexpr int16_t kChooseDialogFailed = 11;

@@ -19,12 +19,11 @@
 #include <memory>
 
 #include "app/app.hpp"
+#include "app/desktop/desktop.hpp"
 #include "app/gui/gui_user_interface.hpp"
 #include "app/gui/paint_yield.hpp"
-#include "app/gui/port_choice.hpp"
 #include "app/gui/port_dialog.hpp"
 #include "app/gui/progress_dialog.hpp"
-#include "app/gui/progress_picture.hpp"
 #include "app/gui/text_dialogs.hpp"
 #include "sim/sim.hpp"
 #include "xvfb_server.hpp"

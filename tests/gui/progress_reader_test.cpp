@@ -2,7 +2,7 @@
 // pictures (so a screen capture that passes it shows exactly what the composition draws).
 #include <gtest/gtest.h>
 
-#include "app/gui/progress_picture.hpp"
+#include "app/desktop/desktop.hpp"
 #include "progress_reader.hpp"
 
 namespace {

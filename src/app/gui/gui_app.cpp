@@ -5,12 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/desktop/desktop.hpp"
 #include "app/gui/gui.hpp"
 #include "app/gui/main_frame.hpp"
 #include "app/gui/paint_yield.hpp"
-#include "app/gui/ui_pump.hpp"
-#include "app/gui/yielding_clock.hpp"
-#include "app/gui/yielding_ports.hpp"
 
 bool CTk358fwApp::OnInit() {
     SetAppName("tk358fw");

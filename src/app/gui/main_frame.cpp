@@ -6,6 +6,8 @@
 #include <wx/icon.h>
 #include <wx/sizer.h>
 
+#include <vector>
+
 #include "app/app.hpp"
 #include "app/gui/gui_user_interface.hpp"
 #include "app/gui/picture_bitmap.hpp"
@@ -13,7 +15,7 @@
 
 CMainFrame::CMainFrame(IPortSystem& ports, CTk358fwView::OutcomeSink onUpdateEnded)
     : wxFrame(nullptr, wxID_ANY, wxString::FromUTF8(LoadString(kStrTitle)), wxDefaultPosition,
-              wxSize(640, 400), wxCAPTION | wxRESIZE_BORDER) {
+              wxSize(kMainWindowWidth, kMainWindowHeight), wxCAPTION | wxRESIZE_BORDER) {
     wxIcon icon;
     icon.CopyFromBitmap(BitmapFromPicture(IconPicture()));
     SetIcon(icon);
@@ -31,12 +33,13 @@ CMainFrame::CMainFrame(IPortSystem& ports, CTk358fwView::OutcomeSink onUpdateEnd
     g_pUpdater->m_pPromptBar = m_promptBar;
     g_pUpdater->ShowPrompt(PromptSelectPort);
 
-    wxAcceleratorEntry keys[] = {
-        {wxACCEL_CTRL, 'N', kCommandNewDocument},  {wxACCEL_CTRL, 'O', kCommandOpenDocument},
-        {wxACCEL_CTRL, 'Q', kCommandCloseTool},    {wxACCEL_NORMAL, WXK_F6, kCommandNextPane},
-        {wxACCEL_SHIFT, WXK_F6, kCommandPrevPane},
-    };
-    SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(std::size(keys)), keys));
+    std::vector<wxAcceleratorEntry> keys;
+    for (const Accelerator& key : AcceleratorTable()) {
+        const int flags = ((key.modifiers & Accelerator::kCtrl) != 0 ? wxACCEL_CTRL : 0) |
+                          ((key.modifiers & Accelerator::kShift) != 0 ? wxACCEL_SHIFT : 0);
+        keys.emplace_back(flags, key.key == Accelerator::kKeyF6 ? WXK_F6 : key.key, key.command);
+    }
+    SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(keys.size()), keys.data()));
     Bind(wxEVT_MENU, &CMainFrame::HandleCloseCommand, this, kCommandCloseTool);
     Bind(wxEVT_MENU, &CMainFrame::HandleNewDocument, this, kCommandNewDocument);
     Bind(wxEVT_MENU, &CMainFrame::HandleOpenDocument, this, kCommandOpenDocument);

@@ -14,14 +14,6 @@
 class CGuiUserInterface;
 class CPromptBar;
 
-// Commands of the accelerator table.
-enum : int {
-    kCommandNewDocument = 57600,   // Ctrl+N
-    kCommandOpenDocument = 57601,  // Ctrl+O
-    kCommandNextPane = 57680,      // F6
-    kCommandPrevPane = 57681,      // Shift+F6
-};
-
 class CMainFrame final : public wxFrame {
   public:
     CMainFrame(IPortSystem& ports, CTk358fwView::OutcomeSink onUpdateEnded);

@@ -3,7 +3,7 @@
 #include <wx/radiobut.h>
 
 #include "app/app.hpp"
-#include "app/gui/port_choice.hpp"
+#include "app/desktop/desktop.hpp"
 
 CPortDialog::CPortDialog(wxWindow* parent) : CTemplateDialog(parent, kDialogPort) {}
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "app/desktop/desktop.hpp"
 #include "app/gui/paint_yield.hpp"
 #include "app/gui/picture_bitmap.hpp"
-#include "app/gui/progress_picture.hpp"
 
 namespace {
 

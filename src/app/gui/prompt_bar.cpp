@@ -2,7 +2,7 @@
 
 #include <wx/dcclient.h>
 
-#include "app/gui/dialog_templates.hpp"
+#include "res/res.hpp"
 
 CPromptBar::CPromptBar(wxWindow* parent)
     : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxFULL_REPAINT_ON_RESIZE) {

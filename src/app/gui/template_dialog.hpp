@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/gui/dialog_templates.hpp"
+#include "res/res.hpp"
 
 class CTemplateDialog : public wxDialog {
   public:

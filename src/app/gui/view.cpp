@@ -3,7 +3,7 @@
 #include <wx/dcclient.h>
 #include <wx/dcmemory.h>
 
-#include "app/gui/background_layout.hpp"
+#include "app/desktop/desktop.hpp"
 #include "app/gui/picture_bitmap.hpp"
 
 CTk358fwView::CTk358fwView(wxWindow* parent, OutcomeSink onUpdateEnded)

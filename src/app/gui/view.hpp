@@ -12,10 +12,6 @@
 
 #include "app/app.hpp"
 
-constexpr int kUpdateTimerId = 99;
-constexpr int kUpdateTimerMs = 200;
-constexpr int kCommandCloseTool = 32771;
-
 class CTk358fwView final : public wxWindow {
   public:
     using OutcomeSink = std::function<void(CFirmwareUpdater::Outcome)>;

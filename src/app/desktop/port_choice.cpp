@@ -1,4 +1,4 @@
-#include "app/gui/port_choice.hpp"
+#include "app/desktop/desktop.hpp"
 
 int16_t PortFromCheckedRadio(int checkedId, int16_t current) {
     if (checkedId < kRadioCom1 || checkedId > kRadioAuto) {

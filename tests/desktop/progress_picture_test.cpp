@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/gui/progress_picture.hpp"
+#include "app/desktop/desktop.hpp"
 #include "res/res.hpp"
 
 namespace {

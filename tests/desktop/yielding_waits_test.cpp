@@ -5,9 +5,7 @@
 
 #include <vector>
 
-#include "app/gui/ui_pump.hpp"
-#include "app/gui/yielding_clock.hpp"
-#include "app/gui/yielding_ports.hpp"
+#include "app/desktop/desktop.hpp"
 #include "sim/sim.hpp"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/gui/ui_pump.hpp"
+#include "app/desktop/desktop.hpp"
 
 #include <utility>
 

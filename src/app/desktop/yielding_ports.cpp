@@ -1,4 +1,4 @@
-#include "app/gui/yielding_ports.hpp"
+#include "app/desktop/desktop.hpp"
 
 std::unique_ptr<IPortDriver> CYieldingPortSystem::Open(const std::string& name,
                                                        PortFailure* failure) {

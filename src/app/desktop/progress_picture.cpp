@@ -1,4 +1,4 @@
-#include "app/gui/progress_picture.hpp"
+#include "app/desktop/desktop.hpp"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "app/gui/yielding_clock.hpp"
+#include "app/desktop/desktop.hpp"
 
 void CYieldingClock::SleepUntilMs(uint32_t ms) {
     while (!TimeReached(m_inner.NowMs(), ms)) {

@@ -1,4 +1,4 @@
-#include "app/gui/background_layout.hpp"
+#include "app/desktop/desktop.hpp"
 
 std::vector<PaintRect> NestedBackgroundRects(int width, int height) {
     std::vector<PaintRect> rects;

@@ -1,16 +1,12 @@
-#include "app/gui/dialog_templates.hpp"
-
-#include <array>
-
-#include "app/app.hpp"
-#include "app/gui/port_choice.hpp"
+// The dialog templates and the accelerator table of the tool.
+#include "res/res.hpp"
 
 namespace {
 
 using K = ControlKind;
 
-const std::array<DialogTemplate, 6>& Templates() {
-    static const std::array<DialogTemplate, 6> templates = {{
+const std::vector<DialogTemplate>& Templates() {
+    static const std::vector<DialogTemplate> templates = {
         {kDialogPort,
          0,
          0,
@@ -84,7 +80,7 @@ const std::array<DialogTemplate, 6>& Templates() {
          {
              {K::CentredText, kTextControlId, 4, 6, 178, 10, ""},
          }},
-    }};
+    };
     return templates;
 }
 
@@ -97,4 +93,19 @@ const DialogTemplate* FindDialogTemplate(int id) {
         }
     }
     return nullptr;
+}
+
+const std::vector<DialogTemplate>& DialogTemplates() {
+    return Templates();
+}
+
+const std::vector<Accelerator>& AcceleratorTable() {
+    static const std::vector<Accelerator> table = {
+        {Accelerator::kCtrl, 'N', kCommandNewDocument},
+        {Accelerator::kCtrl, 'O', kCommandOpenDocument},
+        {Accelerator::kCtrl, 'Q', kCommandCloseTool},
+        {Accelerator::kNone, Accelerator::kKeyF6, kCommandNextPane},
+        {Accelerator::kShift, Accelerator::kKeyF6, kCommandPrevPane},
+    };
+    return table;
 }
