@@ -8,14 +8,19 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "res/res.hpp"
 #include "serial/serial.hpp"
 
 // ---------------------------------------------------------------------------------------------
-// The port dialog, the view and the progress window.
+// The prompt bar, the port dialog, the view and the progress window.
 // ---------------------------------------------------------------------------------------------
+
+// The prompt line (the updater's prompt text, which holds the camera's ID bytes) as the prompt
+// bar draws it, in UTF-8.
+std::string PromptLineText(std::string_view promptText);
 
 // The port for the checked radio button: 1 to 4 for COM1 to COM4, 0 for AUTO. `checkedId` is 0
 // when no button is checked; then (and for any other identifier) the port keeps `current`.

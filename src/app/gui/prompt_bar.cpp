@@ -2,6 +2,7 @@
 
 #include <wx/dcclient.h>
 
+#include "app/desktop/desktop.hpp"
 #include "res/res.hpp"
 
 CPromptBar::CPromptBar(wxWindow* parent)
@@ -29,5 +30,6 @@ void CPromptBar::HandlePaint(wxPaintEvent& /*event*/) {
     dc.SetBackgroundMode(wxBRUSHSTYLE_SOLID);
     dc.SetTextBackground(*wxWHITE);
     dc.SetTextForeground(*wxBLACK);
-    dc.DrawText(wxString::FromUTF8(CameraTextToUtf8(g_pUpdater->m_promptText)), 2, 5);
+    dc.DrawText(wxString::FromUTF8(PromptLineText(g_pUpdater->m_promptText)), kPromptTextX,
+                kPromptTextY);
 }
