@@ -48,17 +48,23 @@ if(TK358_TESTS)
     endforeach()
 endif()
 
-# The package: the program and the documents a Windows user needs beside it: the README and the
-# retry procedure (the README's section as a file of its own, which tk358fw.exe names after a
-# failed update, as the Linux package does).
+# The package: the program and the documents a Windows user needs beside it: the README as a
+# Windows user gets it (the Linux parts left out) and the retry procedure (the README's section as
+# a file of its own, which tk358fw.exe names after a failed update, as the Linux package does).
+set(document_script ${PROJECT_SOURCE_DIR}/packaging/document_for_system.cmake)
+set(windows_readme ${PROJECT_BINARY_DIR}/README.md)
 set(retry_procedure ${PROJECT_BINARY_DIR}/${TK358_RETRY_PROCEDURE_FILE})
-add_custom_command(OUTPUT ${retry_procedure}
-    COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/README.md
-        -DHEADING=${TK358_RETRY_PROCEDURE_HEADING} -DOUTPUT=${retry_procedure}
-        -P ${PROJECT_SOURCE_DIR}/packaging/extract_section.cmake
-    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/packaging/extract_section.cmake
+add_custom_command(OUTPUT ${windows_readme}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/README.md -DSYSTEM=windows
+        -DOUTPUT=${windows_readme} -P ${document_script}
+    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${document_script}
     VERBATIM)
-set(TK358_WINDOWS_DOCS ${PROJECT_SOURCE_DIR}/README.md ${retry_procedure})
+add_custom_command(OUTPUT ${retry_procedure}
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/README.md -DSYSTEM=windows
+        -DHEADING=${TK358_RETRY_PROCEDURE_HEADING} -DOUTPUT=${retry_procedure} -P ${document_script}
+    DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${document_script}
+    VERBATIM)
+set(TK358_WINDOWS_DOCS ${windows_readme} ${retry_procedure})
 set(package_name tk358fw-${PROJECT_VERSION}-windows-x86_64)
 set(package_dir ${PROJECT_BINARY_DIR}/package/${package_name})
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
