@@ -28,7 +28,8 @@ else()
     set(hardening_link -Wl,-z,relro -Wl,-z,now)
 endif()
 # What hardening-check also looks for and newer dpkg-buildflags give on amd64: stack clash
-# protection and control-flow protection (the compiler's, where it has them).
+# protection and control-flow protection (the compiler's, where it has them). The programs carry
+# the latter's marking only where the C library's start files have it too (not on Debian 12).
 include(CheckCXXCompilerFlag)
 foreach(flag -fstack-clash-protection -fcf-protection)
     string(MAKE_C_IDENTIFIER "TK358_HAS${flag}" has_flag)
