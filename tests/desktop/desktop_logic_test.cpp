@@ -47,6 +47,9 @@ TEST(PromptLine, ControlBytesAreShownOnOneLineWithTheVersion) {
         {"Camera ID: T\xC9ST \x80\x81\x7f" + version,
          "Camera ID: T\xC3\x89ST \xE2\x82\xAC\\u0081\\x7f" + version},
         {"", ""},
+        // The longest line of ordinary characters is shown whole.
+        {"Camera ID: 0123456789ABCDEF0123456789ABCDEF" + version,
+         "Camera ID: 0123456789ABCDEF0123456789ABCDEF" + version},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(PromptLineText(c.prompt), c.shown);

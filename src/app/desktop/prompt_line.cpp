@@ -1,6 +1,7 @@
 // The prompt line as the desktop front ends draw it: the camera's bytes made visible the way the
 // terminal shows them, on one line, short enough that its end (the firmware version) is on the
 // screen whatever the camera ID holds.
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -12,11 +13,9 @@ namespace {
 
 // Characters (code points) in UTF-8 text.
 size_t CharacterCount(std::string_view text) {
-    size_t count = 0;
-    for (const char c : text) {
-        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }
-    return count;
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;  // no continuation byte
+    }));
 }
 
 }  // namespace
