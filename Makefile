@@ -24,9 +24,14 @@ release: deps
 	@cmake --preset release >/dev/null
 	@cmake --build --preset release
 
-# The Debian package, from the release build: build/release/package/tk358fw_<version>_<arch>.deb
+# The Debian packages, from the release build, in build/release/package:
+# tk358fw_<version>_<arch>.deb and tk358fw-camsim_<version>_<arch>.deb. Reproducible: every time
+# in them is SOURCE_DATE_EPOCH, by default the last commit's (outside a git checkout the
+# changelog's date), so two builds of one commit give the same files.
+SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null || \
+	dpkg-parsechangelog -l packaging/changelog -S Timestamp)
 package: release
-	@cpack --preset release
+	@SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH) cpack --preset release
 
 demo: release
 	@bash tools/demo.sh build/release

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests, the GUI, the fuzzers, the demo and the
-# Debian package (make package, lintian) and the Windows build (MinGW-w64 cross compiler,
-# GoogleTest's sources, Wine) need, the tools for screenshots (imagemagick) and the window manager
-# the GUI tests and a trial of the GUI run under (openbox).
+# Installs every Debian package the build, the tests, the GUI, the fuzzers, the demo, the Debian
+# packages (make package, lintian, hardening-check, the manual pages' checks) and the Windows
+# build (MinGW-w64 cross compiler, GoogleTest's sources, Wine) need, the tools for screenshots
+# (imagemagick) and the window manager the GUI tests and a trial of the GUI run under (openbox).
 # Idempotent; prints nothing when everything is already there. Run as root (or with sudo).
 set -euo pipefail
 
@@ -16,7 +16,7 @@ packages=(
     xvfb xauth xdotool x11-utils x11-apps imagemagick openbox
     clang libclang-rt-14-dev
     clang-format clang-tidy cppcheck
-    dpkg-dev file lintian desktop-file-utils
+    dpkg-dev file lintian desktop-file-utils devscripts mandoc man-db bsdextrautils
     tzdata
     g++-mingw-w64-x86-64-posix googletest wine wine64 time
 )

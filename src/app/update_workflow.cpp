@@ -77,6 +77,7 @@ CFirmwareUpdater::Outcome CFirmwareUpdater::RunUpdate() {
     if (link->GetResult() != 0) {
         const std::string reasons = PortsTriedReport(link->PortsTried(), m_portMap);
         ReleaseLink(link);
+        ShowPrompt(PromptClear);  // the search is over: no "Searching for ..." under the message
         m_ui.ShowMessage(notFoundText, reasons);
         return Outcome::Failed;
     }

@@ -32,6 +32,7 @@ TEST_F(UpdateWorkflow, CameraNotFoundShowsMessage6AfterReleasingTheLink) {
     ui.onEvent = [this](const UiEvent& e) {
         if (e.kind == Kind::Message) {
             EXPECT_FALSE(world.line.HostEndOpen()) << "the link goes before the message";
+            EXPECT_EQ(updater.m_promptText, "") << "the prompt line goes before the message";
         }
     };
     EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
@@ -45,7 +46,8 @@ TEST_F(UpdateWorkflow, CameraNotFoundShowsMessage6AfterReleasingTheLink) {
               "COM4: no device\n");
     EXPECT_GE(world.ports.OpenCount(1), 1);
     EXPECT_EQ(ui.Count(Kind::ChooseFile), 0u);
-    EXPECT_EQ(Prompts(), std::vector<std::string>{LoadString(kStrSearching)});
+    // The search is over when the message comes: the prompt line no longer says it runs.
+    EXPECT_EQ(Prompts(), (std::vector<std::string>{LoadString(kStrSearching), ""}));
     EXPECT_EQ(updater.m_cameraInfoValid, 0);
     ExpectCursorBalanced();
     ExpectLinkReleased();

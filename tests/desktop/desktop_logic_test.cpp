@@ -31,6 +31,60 @@ TEST(BackgroundLayout, NeedsStrictlyMoreThanThePictureSize) {
     EXPECT_EQ(NestedBackgroundRects(561, 2000).size(), 2u);
 }
 
+// The prompt bar's line: the camera's bytes made visible as the terminal shows them, one line,
+// the version always at its end.
+TEST(PromptLine, ControlBytesAreShownOnOneLineWithTheVersion) {
+    const std::string version = "     Firmware Version: 1.5";
+    const struct {
+        std::string prompt;
+        std::string shown;
+    } cases[] = {
+        {"Searching for Orvia Lumen Precision TK358 zoom camera ...",
+         "Searching for Orvia Lumen Precision TK358 zoom camera ..."},
+        {"Camera ID: A\x01\x07\x1b\t\r\nB" + version,
+         "Camera ID: A\\x01\\x07\\x1b\\x09\\x0d\\x0aB" + version},
+        // Code page 1252, its unassigned bytes as C1 controls, and DEL.
+        {"Camera ID: T\xC9ST \x80\x81\x7f" + version,
+         "Camera ID: T\xC3\x89ST \xE2\x82\xAC\\u0081\\x7f" + version},
+        {"", ""},
+        // The longest line of ordinary characters is shown whole.
+        {"Camera ID: 0123456789ABCDEF0123456789ABCDEF" + version,
+         "Camera ID: 0123456789ABCDEF0123456789ABCDEF" + version},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PromptLineText(c.prompt), c.shown);
+    }
+    // A 32-byte ID of control bytes: shortened in the middle, never cut inside an escape.
+    const std::string shown = PromptLineText("Camera ID: " + std::string(32, '\n') + version);
+    EXPECT_EQ(shown.rfind("Camera ID: \\x0a", 0), 0u) << shown;
+    EXPECT_EQ(shown.substr(shown.size() - version.size() - 8), "\\x0a\\x0a" + version);
+    EXPECT_NE(shown.find("\\x0a\xE2\x80\xA6\\x0a"), std::string::npos) << shown;
+    const size_t characters = shown.size() - 2;  // the ellipsis is 3 bytes, the rest 1 each
+    EXPECT_LE(characters, kPromptLineMaxCharacters);
+    EXPECT_GT(characters, kPromptLineMaxCharacters - 4);  // filled up to the last whole escape
+    EXPECT_EQ(shown.find('\n'), std::string::npos);
+}
+
+// Only the failed transfer's message names the retry procedure and offers to open it.
+TEST(MessageBox, TheFailedTransferNamesAndOffersTheRetryProcedure) {
+    const std::string failed = LoadString(kStrUpdateFailed);
+    const std::string file = "/usr/share/doc/tk358fw/retry-procedure.md";
+    const struct {
+        std::string text, extended, retryProcedure;
+        MessageBoxContent shown;
+    } cases[] = {
+        {failed, "", file, {"The retry procedure: " + file + "\n", file}},
+        {failed, "COM1: gone\n", file, {"The retry procedure: " + file + "\n\nCOM1: gone\n", file}},
+        {failed, "COM1: gone\n", "", {"COM1: gone\n", ""}},
+        {LoadString(kStrCameraNotFound), "COM1: no device\n", file, {"COM1: no device\n", ""}},
+    };
+    for (const auto& c : cases) {
+        const MessageBoxContent shown = DesktopMessageBox(c.text, c.extended, c.retryProcedure);
+        EXPECT_EQ(shown.extendedText, c.shown.extendedText) << c.text;
+        EXPECT_EQ(shown.document, c.shown.document) << c.text;
+    }
+}
+
 TEST(PortChoice, RadioButtonsMapToPorts) {
     EXPECT_EQ(PortFromCheckedRadio(kRadioCom1, 0), 1);
     EXPECT_EQ(PortFromCheckedRadio(kRadioCom2, 0), 2);

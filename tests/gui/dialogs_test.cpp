@@ -246,18 +246,50 @@ TEST_F(DialogWindows, SuccessAndPicturesDialogs) {
 TEST_F(DialogWindows, MessageBoxShowsTheReasonsUnderTheUnchangedText) {
     std::string text;
     std::string extended;
-    m_frame->CallAfter([&] {
+    std::string openLabel;
+    const auto answer = [&] {
         for (wxWindow* window : wxTopLevelWindows) {
             if (auto* box = dynamic_cast<wxGenericMessageDialog*>(window)) {
                 text = box->GetMessage().utf8_string();
                 extended = box->GetExtendedMessage().utf8_string();
+                wxWindow* open = box->FindWindow(wxID_HELP);
+                openLabel = open != nullptr ? open->GetLabel().utf8_string() : "";
                 box->EndModal(wxID_OK);
             }
         }
-    });
+    };
+    m_frame->CallAfter(answer);
+    m_ui->SetRetryProcedure("/usr/share/doc/tk358fw/retry-procedure.md");
     m_ui->ShowMessage(LoadString(kStrCameraNotFound), "COM1 (/dev/ttyUSB0): permission denied\n");
     EXPECT_EQ(text, LoadString(kStrCameraNotFound));
     EXPECT_EQ(extended, "COM1 (/dev/ttyUSB0): permission denied\n");
+    EXPECT_EQ(openLabel, "") << "only a failed transfer offers the retry procedure";
+
+    // A failed transfer: the procedure's file under the text, and the button that opens it (a
+    // file that is not there, so nothing is started); after it the box comes back until OK.
+    m_ui->SetRetryProcedure("/nonexistent/retry-procedure.md");
+    int shown = 0;
+    const auto respond = [&](wxIdleEvent& event) {
+        for (wxWindow* window : wxTopLevelWindows) {
+            auto* box = dynamic_cast<wxGenericMessageDialog*>(window);
+            if (box != nullptr && box->IsModal() && ++shown == 1) {
+                ClickButton(*box, wxID_HELP);
+                return;
+            }
+            if (box != nullptr && box->IsModal()) {
+                answer();
+                return;
+            }
+        }
+        event.RequestMore();  // until the box is shown (again)
+    };
+    m_frame->Bind(wxEVT_IDLE, respond);
+    m_ui->ShowMessage(LoadString(kStrUpdateFailed), "");
+    EXPECT_TRUE(m_frame->Unbind(wxEVT_IDLE, respond));
+    EXPECT_EQ(shown, 2);
+    EXPECT_EQ(text, LoadString(kStrUpdateFailed));
+    EXPECT_EQ(extended, "The retry procedure: /nonexistent/retry-procedure.md\n");
+    EXPECT_EQ(openLabel, kOpenRetryProcedureLabel);
 }
 
 TEST_F(DialogWindows, ProgressWindowShowsTextAndPictureAndCloses) {

@@ -277,13 +277,16 @@ TEST_F(RealWindows, WholeUpdateAgainstTheVirtualCamera) {
     }
     ASSERT_FALSE(fileDialogShown());
 
-    // The progress window, read from screen captures until the next dialog replaces it.
+    // The progress window, read from screen captures until the next dialog replaces it. On the
+    // way the owner presses Return in the main window: held back during the transfer, it must not
+    // answer the final message unseen.
     Box progress;
     ASSERT_TRUE(WaitDialog(60000, &progress));
     int readings = 0, blueOnWhite = 0, whiteOnBlue = 0, lastPercent = -1;
+    bool keyPressed = false;
     Box next;
     const bool ended = WaitUntil(900000, [&] {
-        if (WaitDialog(0, &next, progress.id)) {
+        if (WaitDialog(0, &next, progress.id) || !m_toolProcess.Running()) {
             return true;
         }
         XwdImage window;
@@ -302,14 +305,37 @@ TEST_F(RealWindows, WholeUpdateAgainstTheVirtualCamera) {
         EXPECT_EQ(window.At(3, 3), kGrey);
         blueOnWhite += r.glyphsOnWhite > 0 && r.percent > 0 && r.percent < 44;
         whiteOnBlue += r.glyphsOnBlue > 0 && r.percent >= 56;
+        for (const Box& b : Windows(kTitle)) {
+            if (!keyPressed && r.percent >= 20 && b.w >= 1000) {
+                Keys(b, "Return");
+                keyPressed = true;
+            }
+        }
         return false;
     });
     ASSERT_TRUE(ended);
+    ASSERT_TRUE(keyPressed);
+    ASSERT_FALSE(next.id.empty()) << "the tool ended without its final message";
     EXPECT_GT(readings, 0);
     EXPECT_GT(blueOnWhite, 0) << "no capture showed blue figures on white";
     EXPECT_GT(whiteOnBlue, 0) << "no capture showed white figures on blue";
 
-    // The success dialog: OK ends the tool with status 0.
+    // The success dialog shows its text and waits: OK ends the tool with status 0.
+    XwdImage shown;
+    EXPECT_TRUE(WaitUntil(10000, [&] {
+        if (!CaptureWindow(m_x.Display(), next.id, &shown)) {
+            return false;
+        }
+        int grey = 0;  // drawn: mostly the dialog's grey, with dark text in its upper half
+        for (int row = 0; row < shown.height; ++row) {
+            for (int col = 0; col < shown.width; ++col) {
+                grey += shown.At(col, row) == kGrey;
+            }
+        }
+        return grey > shown.width * shown.height / 2 &&
+               DarkPixels(shown, 0, 0, shown.width, shown.height / 2) > 100;
+    })) << "the final message shows no text";
+    EXPECT_TRUE(m_toolProcess.Running());
     Keys(next, "Return");
     EXPECT_EQ(m_toolProcess.WaitExit(60000), 0);
 

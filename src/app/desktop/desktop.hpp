@@ -4,6 +4,7 @@
 // update.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,8 +20,27 @@
 // ---------------------------------------------------------------------------------------------
 
 // The prompt line (the updater's prompt text, which holds the camera's ID bytes) as the prompt
-// bar draws it, in UTF-8.
+// bar draws it, in UTF-8, on one line: the bytes read as the terminal reads them, with control
+// characters shown as the terminal shows them (\x0d, \x1b, \u0081). A line that would be longer
+// than kPromptLineMaxCharacters loses its middle to an ellipsis; its last kPromptLineKeptEnd
+// characters (the firmware version and the end of the ID) always stay. The longest line of
+// ordinary characters (a 32-character ID) is 71 characters.
+constexpr size_t kPromptLineMaxCharacters = 96;
+constexpr size_t kPromptLineKeptEnd = 40;
 std::string PromptLineText(std::string_view promptText);
+
+// A message box as the desktop front ends show it. Under the message of a failed transfer
+// (string 10, which sends the owner to the retry procedure) the retry procedure's file is named
+// first, and the box offers a button (kOpenRetryProcedureLabel) that opens it with the desktop's
+// default program; the box stays until OK. Every other message is shown as given.
+struct MessageBoxContent {
+    std::string extendedText;  // under the text (may be empty)
+    std::string document;      // the file the second button opens; empty: OK only
+};
+inline constexpr char kOpenRetryProcedureLabel[] = "Open the Retry Procedure";
+// `retryProcedure`: the retry procedure's file for this program (empty when there is none).
+MessageBoxContent DesktopMessageBox(const std::string& text, const std::string& extendedText,
+                                    const std::string& retryProcedure);
 
 // The port for the checked radio button: 1 to 4 for COM1 to COM4, 0 for AUTO. `checkedId` is 0
 // when no button is checked; then (and for any other identifier) the port keeps `current`.

@@ -2,6 +2,7 @@
 
 #include <wx/utils.h>
 
+#include "app/desktop/desktop.hpp"
 #include "app/gui/file_dialog.hpp"
 #include "app/gui/message_box.hpp"
 #include "app/gui/paint_yield.hpp"
@@ -38,7 +39,8 @@ int CGuiUserInterface::RunTextDialog(DialogId dialog, const std::string& text) {
 }
 
 void CGuiUserInterface::ShowMessage(const std::string& text, const std::string& extendedText) {
-    ShowMessageBox(m_owner, text, extendedText);
+    const MessageBoxContent content = DesktopMessageBox(text, extendedText, m_retryProcedure);
+    ShowMessageBox(m_owner, text, content.extendedText, content.document);
 }
 
 int16_t CGuiUserInterface::ChooseFile(const std::string& filter, const std::string& initialName,
@@ -59,6 +61,9 @@ void CGuiUserInterface::EndWaitCursor() {
     if (wxIsBusy()) {
         wxEndBusyCursor();
     }
+    // The busy cursor covered the search or the transfer, during which only painting got
+    // through: what was typed or clicked meanwhile must not answer the dialog that follows.
+    DiscardHeldBackInput();
 }
 
 std::unique_ptr<IProgressWindow> CGuiUserInterface::CreateProgressWindow() {

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/app.hpp"
 
@@ -12,6 +13,10 @@ class CGuiUserInterface final : public IUserInterface {
   public:
     // `owner` owns every dialog; `view` is the window the dialogs are centred over.
     CGuiUserInterface(wxWindow* owner, wxWindow* view) : m_owner(owner), m_view(view) {}
+
+    // The retry procedure's file, named and offered under the message of a failed transfer
+    // (empty: none).
+    void SetRetryProcedure(std::string path) { m_retryProcedure = std::move(path); }
 
     ViewRect ViewClientRect() override;
     void RepaintView() override;
@@ -27,4 +32,5 @@ class CGuiUserInterface final : public IUserInterface {
   private:
     wxWindow* m_owner;
     wxWindow* m_view;
+    std::string m_retryProcedure;
 };

@@ -6,6 +6,8 @@
 #include <wx/icon.h>
 #include <wx/sizer.h>
 
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "app/app.hpp"
@@ -28,6 +30,8 @@ CMainFrame::CMainFrame(IPortSystem& ports, CTk358fwView::OutcomeSink onUpdateEnd
     SetSizer(sizer);
 
     m_ui = std::make_unique<CGuiUserInterface>(this, m_view);
+    const std::filesystem::path program = RunningProgram();
+    m_ui->SetRetryProcedure(program.empty() ? std::string() : InstalledRetryProcedure(program));
     g_pUpdater = nullptr;
     g_pUpdater = new CFirmwareUpdater(*m_ui, ports);
     g_pUpdater->m_pPromptBar = m_promptBar;

@@ -5,17 +5,26 @@
 #include <wx/generic/msgdlgg.h>
 #include <wx/utils.h>
 
+#include "app/desktop/desktop.hpp"
 #include "app/gui/dialog_colours.hpp"
 #include "res/res.hpp"
 
-void ShowMessageBox(wxWindow* owner, const std::string& text, const std::string& extendedText) {
+void ShowMessageBox(wxWindow* owner, const std::string& text, const std::string& extendedText,
+                    const std::string& document) {
     wxBell();
+    const long buttons = document.empty() ? wxOK : wxOK | wxHELP;
     wxGenericMessageDialog box(owner, wxString::FromUTF8(text),
                                wxString::FromUTF8(LoadString(kStrTitle)),
-                               wxOK | wxICON_INFORMATION | wxCENTRE);
+                               buttons | wxICON_INFORMATION | wxCENTRE);
     if (!extendedText.empty()) {
         box.SetExtendedMessage(wxString::FromUTF8(extendedText));
     }
+    if (!document.empty()) {
+        box.SetHelpLabel(wxString::FromUTF8(kOpenRetryProcedureLabel));
+    }
     ApplyDialogColours(&box);
-    box.ShowModal();
+    // The second button opens the document; the box stays until OK (or Escape).
+    while (box.ShowModal() == wxID_HELP) {
+        wxLaunchDefaultApplication(wxString::FromUTF8(document));
+    }
 }

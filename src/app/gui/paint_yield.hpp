@@ -4,3 +4,7 @@
 #pragma once
 
 void LetPaintEventsThrough();
+
+// Drops the keys and mouse clicks held back while the update ran (typed under the busy cursor),
+// so that none of them answers the dialog that comes next unseen. Paint events still go through.
+void DiscardHeldBackInput();
