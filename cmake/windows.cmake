@@ -8,8 +8,9 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
 # The C and C++ runtimes and the threads library go into the .exe.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-# The system clock asks for 1 ms timer resolution (timeBeginPeriod).
-target_link_libraries(tk358_serial PUBLIC winmm)
+# The system clock asks for 1 ms timer resolution (timeBeginPeriod); the ports Windows knows come
+# from the Ports device class through SetupAPI.
+target_link_libraries(tk358_serial PUBLIC winmm setupapi)
 
 # CLI11 is header-only: its headers come from the build machine, through a folder that holds
 # them and nothing else, so that no other header of the build machine reaches this build.
