@@ -91,7 +91,7 @@ if [[ $mode == linux ]]; then
     stopped_status=$((128 + 15))
 else
     stop_signal=INT
-    stopped_status=58  # STATUS_CONTROL_C_EXIT (0xC000013A) as Wine passes it on
+    stopped_status=130  # Ctrl+C, as SIGINT on POSIX shells
 fi
 
 # The longest the tool may write nothing (a whole update writes a line every tenth of it).
