@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the GUI, the fuzzers, the demo and the
 # Debian package (make package, lintian) and the Windows build (MinGW-w64 cross compiler,
-# GoogleTest's sources, Wine) need, the tools for screenshots (imagemagick) and the window manager
-# the GUI tests and a trial of the GUI run under (openbox).
+# GoogleTest's sources, Wine, NSIS for the setup program) need, the tools for screenshots
+# (imagemagick) and the window manager the GUI tests and a trial of the GUI run under (openbox).
 # Idempotent; prints nothing when everything is already there. Run as root (or with sudo).
 set -euo pipefail
 
@@ -18,7 +18,7 @@ packages=(
     clang-format clang-tidy cppcheck
     dpkg-dev file lintian desktop-file-utils
     tzdata
-    g++-mingw-w64-x86-64-posix googletest wine wine64 time
+    g++-mingw-w64-x86-64-posix googletest wine wine64 time nsis
 )
 
 missing=()
