@@ -27,8 +27,10 @@ size_t WholeUtf8Length(std::string_view text) {
         return text.size();
     }
     const auto lead = static_cast<unsigned char>(text[start - 1]);
-    size_t length = 1;
-    if (lead >= 0xF0) {
+    size_t length = 1;  // a byte that starts no longer character (0xF8 to 0xFF start none)
+    if (lead >= 0xF8) {
+        length = 1;
+    } else if (lead >= 0xF0) {
         length = 4;
     } else if (lead >= 0xE0) {
         length = 3;

@@ -95,6 +95,29 @@ TEST(ConsoleAnswers, ControlCharactersFromOutsideAreMadeVisible) {
               "\\u009b2J|\\x9b|\\xc0\\xaf|\\xe9");
 }
 
+TEST(Utf8Text, ACharacterCutShortWaitsForTheRestOfItsBytes) {
+    const struct {
+        const char* text;
+        size_t whole;
+    } cases[] = {
+        {"abc", 3},
+        {"a\xC3", 1},
+        {"a\xC3\xBC", 3},
+        {"\xE2\x82", 0},
+        {"\xE2\x82\xAC", 3},
+        {"\xF0\x9F\x98", 0},
+        {"\xF0\x9F\x98\x80", 4},
+        {"\x80\x80\x80\x80", 4},
+        {"a\xFF", 2},
+        {"", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WholeUtf8Length(c.text), c.whole) << c.text;
+    }
+    EXPECT_EQ(WithoutSurroundingQuotes("\"C:\\My Files\\a.fw\""), "C:\\My Files\\a.fw");
+    EXPECT_EQ(WithoutSurroundingQuotes("\""), "\"");
+}
+
 TEST(PortList, SlotsMarksDevicesBeyondAndTheConsoleNeverSearched) {
     PortMap map;
     map.com[0] = {"/dev/ttyUSB0", "FTDI FT232R USB UART, serial A12345, USB 0403:6001", ""};

@@ -92,13 +92,14 @@ TEST(Win32Ports, EveryKnownPortIsListedWithWhatWindowsSaysOfIt) {
         {"COM1", "\\Device\\Serial0", "Communications Port (COM1)", "(Standard port types)",
          "ACPI\\PNP0501"},
         {"LPT1", "", "Printer Port (LPT1)", "", ""},
+        {"COM4", "\\Device\\Serial3", "", "", ""},
     };
     PortMap map = win32::MapKnownPorts(catalogue, {});
     EXPECT_EQ(map.com[0].device, "COM1");
     EXPECT_EQ(map.com[0].description, "Communications Port, (Standard port types)");
     EXPECT_TRUE(map.com[1].device.empty());
     EXPECT_EQ(map.com[2].description, "\\Device\\Serial2");
-    EXPECT_TRUE(map.com[3].device.empty());
+    EXPECT_EQ(map.com[3].device, "COM4");
     ASSERT_EQ(map.unmapped.size(), 2u);
     EXPECT_EQ(map.unmapped[0].device, "COM7");
     EXPECT_EQ(map.unmapped[0].description, "USB Serial Port, FTDI, USB 0403:6001");
