@@ -6,14 +6,15 @@
 #
 # Wine reaches no serial device of this machine. Its mount manager gives every /dev/ttyS*,
 # /dev/ttyUSB* and /dev/ttyACM* that exists a free COM name (a name set to "" in the registry only
-# moves it to the next free one), so every Wine process of the project runs in a mount namespace
-# of its own whose /dev holds only what Wine needs (null, zero, random, the terminals and the
-# pseudo-terminals) and no serial device. The only COM ports are those a test maps to its
-# pseudo-terminals (HKLM\Software\Wine\Ports, e.g. COM1=/dev/pts/3). The prefix's COM names are
-# removed whenever a Wine server starts (its mount manager makes them anew from the mapping, and
-# a name left from an earlier mapping could lead to a pseudo-terminal that is someone's terminal
-# by now), and the server's device map is checked once it has started: a COM port that is no
-# pseudo-terminal stops the run.
+# moves it to the next free one), so every Wine process of the project (the server, its system
+# processes with the mount manager, the programs) runs in a mount namespace of its own whose /dev
+# holds only what Wine needs (null, zero, random, the pseudo-terminals, shared memory) and no
+# serial device. The only COM ports are those a test maps to its pseudo-terminals
+# (HKLM\Software\Wine\Ports, e.g. COM1=/dev/pts/3). The prefix's COM names are removed whenever a
+# Wine server starts (its mount manager makes them anew from the mapping, and a name left from an
+# earlier mapping could lead to a pseudo-terminal that is someone's terminal by now), and the
+# server's device map is checked once it has started: a COM port that is no pseudo-terminal stops
+# the run.
 #
 #   tools/wine-run.sh PREFIX PROGRAM.exe [ARGUMENT...]   runs the program; its exit status is ours
 #   tools/wine-run.sh PREFIX --exec COMMAND [ARGUMENT...] runs a Wine tool (wine, wineserver,
@@ -21,55 +22,47 @@
 #   tools/wine-run.sh PREFIX --check-ports               starts the server's system processes
 #                                                         and checks its device map
 #   tools/wine-run.sh PREFIX                             only creates the prefix
-# Runs as root, or where unprivileged user namespaces are allowed.
+# The namespace needs root, or unprivileged user namespaces.
 set -euo pipefail
 
-usage="usage: tools/wine-run.sh PREFIX [PROGRAM.exe [ARGUMENT...] | --exec COMMAND...]"
-prefix=${1:?$usage}
+usage="usage: tools/wine-run.sh PREFIX [PROGRAM.exe [ARGUMENT...] | --exec COMMAND... | --check-ports]"
 
-# Into a mount namespace of our own first; everything below runs there.
-if [[ ${TK358_WINE_NAMESPACE:-} != inside ]]; then
+# A /dev with what Wine needs and no serial device, in place of this machine's; NEW is an empty
+# folder to build it in (inside the namespace, where nothing of it shows outside).
+private_dev() {
+    local new=$1 name
+    mount -t tmpfs -o mode=0755,size=64k tk358-wine-dev "$new"
+    for name in null zero random urandom; do
+        : >"$new/$name"
+        mount --bind "/dev/$name" "$new/$name"
+    done
+    for name in pts shm; do
+        mkdir "$new/$name"
+        mount --rbind "/dev/$name" "$new/$name"
+    done
+    ln -s /proc/self/fd "$new/fd"
+    mount --move "$new" /dev
+}
+
+prefix=${1:?$usage}
+shift
+mkdir -p "$(dirname "$prefix")"
+export WINEPREFIX
+WINEPREFIX=$(cd "$(dirname "$prefix")" && pwd)/$(basename "$prefix")
+
+# Everything below runs in a mount namespace of its own with that /dev.
+if [[ ${TK358_WINE_NAMESPACE:-} != "$WINEPREFIX" ]]; then
+    mkdir -p "$WINEPREFIX.dev"
     if [[ $(id -u) -eq 0 ]]; then
         namespace=(unshare --mount --propagation private)
     else
         namespace=(unshare --user --map-current-user --mount --propagation private)
     fi
-    TK358_WINE_NAMESPACE=inside exec "${namespace[@]}" "$0" "$@"
+    TK358_WINE_NAMESPACE=$WINEPREFIX exec "${namespace[@]}" "$0" "$prefix" "$@"
 fi
 unset TK358_WINE_NAMESPACE
-shift
+private_dev "$WINEPREFIX.dev"
 
-# A /dev with what Wine needs and no serial device, in place of this machine's.
-private_dev() {
-    local new name
-    new=$(mktemp -d /tmp/tk358-wine-dev.XXXXXX)
-    mount -t tmpfs -o mode=0755,size=64k tk358-wine-dev "$new"
-    for name in null zero full random urandom tty ptmx; do
-        if [[ -L /dev/$name ]]; then
-            cp -P "/dev/$name" "$new/$name"
-        elif [[ -e /dev/$name ]]; then
-            touch "$new/$name"
-            mount --bind "/dev/$name" "$new/$name"
-        fi
-    done
-    for name in pts shm mqueue; do
-        if [[ -d /dev/$name ]]; then
-            mkdir "$new/$name"
-            mount --rbind "/dev/$name" "$new/$name"
-        fi
-    done
-    ln -s /proc/self/fd "$new/fd"
-    ln -s /proc/self/fd/0 "$new/stdin"
-    ln -s /proc/self/fd/1 "$new/stdout"
-    ln -s /proc/self/fd/2 "$new/stderr"
-    mount --move "$new" /dev
-    rmdir "$new"
-}
-private_dev
-
-mkdir -p "$(dirname "$prefix")"
-export WINEPREFIX
-WINEPREFIX=$(cd "$(dirname "$prefix")" && pwd)/$(basename "$prefix")
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
@@ -110,6 +103,7 @@ check_ports() {
     if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
         wineboot --init >/dev/null 2>&1 || true
         wineserver --wait
+        remove_port_names
         [[ -f "$WINEPREFIX/system.reg" ]] || { echo "wine-run: could not create $WINEPREFIX" >&2; exit 1; }
     fi
     # The server stays 20 s after its last program, so that a program never starts while its
@@ -122,7 +116,8 @@ check_ports() {
     if [[ $# -gt 0 && $1 == --check-ports ]]; then
         wineboot </dev/null >/dev/null 2>&1 9>&- || true
         check_ports 9>&-
-    elif [[ $# -gt 0 && $1 != --exec ]] && wineserver -p20 </dev/null >/dev/null 2>&1 9>&-; then
+    elif [[ $# -gt 0 && $1 != --exec ]] &&
+        wineserver -p20 </dev/null >/dev/null 2>&1 9>&-; then
         remove_port_names
         wineboot </dev/null >/dev/null 2>&1 9>&- || true
         check_ports 9>&-
