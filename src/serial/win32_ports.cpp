@@ -162,8 +162,8 @@ bool NamesSystemDevice(const std::string& value) {
 
 const char* SystemPortsHelp() {
     return "COM1 to COM4 are the Windows serial ports of these names; a port above COM4 is\n"
-           "named with --port (--port COM7). --list-ports shows every port Windows knows, with\n"
-           "its name and maker (the Device Manager shows them under \"Ports (COM & LPT)\").";
+           "named with --port (--port COM7). --list-ports shows every port Windows knows,\n"
+           "with its name and maker (the Device Manager: \"Ports (COM & LPT)\").";
 }
 
 const char* SystemOtherPortsHelp() {
