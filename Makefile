@@ -1,7 +1,7 @@
 # Entry points. `make demo` runs a whole firmware update against the virtual camera;
 # `make test` installs what is missing, builds and runs the whole test suite.
 .PHONY: all deps build test asan release package demo bench fuzz soak windows windows-test \
-	windows-update format clean
+	windows-update windows-setup format clean
 
 all: build
 
@@ -51,8 +51,8 @@ soak: deps
 	@cmake --build --preset release --target soak
 	@build/release/bench/soak --runs $(SOAK_RUNS)
 
-# Windows: tk358fw.exe cross-built with MinGW-w64 and packed with the README into a zip
-# (build/windows); its tests run under Wine.
+# Windows: tk358fw.exe cross-built with MinGW-w64, packed with the README and the retry procedure
+# into a zip and a setup program (build/windows); its tests run under Wine.
 windows: deps
 	@cmake --preset windows >/dev/null
 	@cmake --build --preset windows
@@ -64,6 +64,11 @@ windows-test: windows
 # pseudo-terminal mapped to Wine's COM1; about 2.5 minutes in real time.
 windows-update: windows build
 	@bash tools/console-update.sh windows build/default build/windows
+
+# The setup program under Wine: silent install, the installed program's --version, an install
+# over it, silent uninstall until nothing is left.
+windows-setup: windows
+	@bash tools/setup-round-trip.sh build/windows
 
 format:
 	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i

@@ -5,11 +5,16 @@
 # <windows.h> without its rarely used parts and without the min and max macros.
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
 
-# The C and C++ runtimes and the threads library go into the .exe.
-add_link_options(-static -static-libgcc -static-libstdc++)
+# The C and C++ runtimes and the threads library go into the .exe; release programs carry no
+# symbols or debug sections.
+add_link_options(-static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
 
-# The system clock asks for 1 ms timer resolution (timeBeginPeriod).
-target_link_libraries(tk358_serial PUBLIC winmm)
+# The programs (CMake targets) that go into the zip and the setup program.
+set(TK358_WINDOWS_PROGRAMS tk358fw)
+
+# The system clock asks for 1 ms timer resolution (timeBeginPeriod); the ports Windows knows come
+# from the Ports device class through SetupAPI.
+target_link_libraries(tk358_serial PUBLIC winmm setupapi)
 
 # CLI11 is header-only: its headers come from the build machine, through a folder that holds
 # them and nothing else, so that no other header of the build machine reaches this build.
@@ -48,9 +53,10 @@ if(TK358_TESTS)
     endforeach()
 endif()
 
-# The package: the program and the documents a Windows user needs beside it: the README as a
-# Windows user gets it (the Linux parts left out) and the retry procedure (the README's section as
-# a file of its own, which tk358fw.exe names after a failed update, as the Linux package does).
+# The zip and the setup program: the programs and the documents a Windows user needs beside them,
+# the README as a Windows user gets it (the Linux parts left out) and the retry procedure (the
+# README's section as a file of its own, which tk358fw.exe names after a failed update, as the
+# Linux package does).
 set(document_script ${PROJECT_SOURCE_DIR}/packaging/document_for_system.cmake)
 set(windows_readme ${PROJECT_BINARY_DIR}/README.md)
 set(retry_procedure ${PROJECT_BINARY_DIR}/${TK358_RETRY_PROCEDURE_FILE})
@@ -68,14 +74,46 @@ set(TK358_WINDOWS_DOCS ${windows_readme} ${retry_procedure})
 set(package_name tk358fw-${PROJECT_VERSION}-windows-x86_64)
 set(package_dir ${PROJECT_BINARY_DIR}/package/${package_name})
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
+set(program_files "")
+foreach(program IN LISTS TK358_WINDOWS_PROGRAMS)
+    list(APPEND program_files $<TARGET_FILE:${program}>)
+endforeach()
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/${package_name}.zip
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${package_dir}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${package_dir}
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tk358fw> ${TK358_WINDOWS_DOCS} ${package_dir}
+    COMMAND ${CMAKE_COMMAND} -E copy ${program_files} ${TK358_WINDOWS_DOCS} ${package_dir}
     COMMAND ${CMAKE_COMMAND} -E tar cf ${PROJECT_BINARY_DIR}/${package_name}.zip --format=zip
         ${package_name}
     WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/package
-    DEPENDS tk358fw ${TK358_WINDOWS_DOCS}
+    DEPENDS ${TK358_WINDOWS_PROGRAMS} ${TK358_WINDOWS_DOCS}
     COMMENT "Packing ${package_name}.zip"
     VERBATIM)
 add_custom_target(windows_package ALL DEPENDS ${PROJECT_BINARY_DIR}/${package_name}.zip)
+
+# The setup program, made with Debian's NSIS (packaging/windows/setup.nsi): each program of the
+# list installed and removed by the macros of programs.nsh.
+find_program(TK358_MAKENSIS makensis REQUIRED)
+set(setup_name tk358fw-${PROJECT_VERSION}-setup-x86_64.exe)
+set(setup_script ${PROJECT_SOURCE_DIR}/packaging/windows/setup.nsi)
+set(setup_programs ${PROJECT_BINARY_DIR}/setup/programs.nsh)
+set(install_lines "")
+set(remove_lines "")
+foreach(program IN LISTS TK358_WINDOWS_PROGRAMS)
+    string(APPEND install_lines "    File \"$<TARGET_FILE:${program}>\"\n")
+    string(APPEND remove_lines "    Delete \"$INSTDIR\\$<TARGET_FILE_NAME:${program}>\"\n")
+endforeach()
+file(GENERATE OUTPUT ${setup_programs} CONTENT
+    "; The programs of TK358_WINDOWS_PROGRAMS (written by cmake/windows.cmake).
+!macro InstallPrograms
+${install_lines}!macroend
+!macro RemovePrograms
+${remove_lines}!macroend
+")
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/${setup_name}
+    COMMAND ${TK358_MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION}
+        -DOUTFILE=${PROJECT_BINARY_DIR}/${setup_name} -DPROGRAMS=${setup_programs}
+        -DREADME=${windows_readme} -DRETRY=${retry_procedure} ${setup_script}
+    DEPENDS ${TK358_WINDOWS_PROGRAMS} ${TK358_WINDOWS_DOCS} ${setup_script} ${setup_programs}
+    COMMENT "Making the setup program ${setup_name}"
+    VERBATIM)
+add_custom_target(windows_setup ALL DEPENDS ${PROJECT_BINARY_DIR}/${setup_name})

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # One whole firmware update with the terminal front end against the virtual camera on a
 # pseudo-terminal, checked and timed:
-#   1. writes a sample firmware file (version 1.20) and starts tk358-camsim on a pseudo-terminal,
+#   1. writes a sample firmware file (version 1.20, its name in Latin-1 and Cyrillic letters) and
+#      starts tk358-camsim on a pseudo-terminal,
 #   2. runs `tk358fw --console` on COM1 with the answers COM1, the file and OK: the Linux program
 #      with TK358FW_COM1 naming the pseudo-terminal, or tk358fw.exe under Wine with Wine's COM1
-#      mapped to it (registry HKLM\Software\Wine\Ports, taken back at the end),
+#      mapped to it (registry HKLM\Software\Wine\Ports, taken back at the end; every Wine use
+#      goes through tools/wine-run.sh, so that Wine sees no serial device of this machine),
 #   3. checks the exit status and the success message, stops the simulator and compares what the
 #      camera saved with the file's image,
 #   4. prints the update's wall time and the CPU time it cost (under Wine including the Wine
@@ -13,7 +15,8 @@
 # A stop request (SIGTERM; under Wine SIGINT, which Wine turns into the console's Ctrl+C) comes
 # once during the transfer: it is acknowledged and the update goes on. A second run, connected
 # and waiting at the file question, is stopped the same way: it ends at once, with the port's
-# own settings (19,200 bit/s, XON/XOFF) put back.
+# own settings (19,200 bit/s, XON/XOFF) put back, and the status of the stop request (143 for
+# SIGTERM, 130 for Ctrl+C).
 #
 #   tools/console-update.sh linux   LINUX_BUILD
 #   tools/console-update.sh windows LINUX_BUILD WINDOWS_BUILD
@@ -36,8 +39,11 @@ if [[ $mode == linux ]]; then
 else
     windows_build=$(cd "$windows_build" && pwd)
     tool="$windows_build/src/app/main/tk358fw.exe"
-    export WINEPREFIX="$windows_build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    wine_prefix="$windows_build/wine"
 fi
+wine_run() {
+    "$here/wine-run.sh" "$wine_prefix" "$@"
+}
 for program in "$tool" "$camsim" "$maker"; do
     [[ -f "$program" ]] || { echo "console-update: $program is missing; build first" >&2; exit 1; }
 done
@@ -52,15 +58,17 @@ cleanup() {
         wait "$camsim_pid" 2>/dev/null || true
     fi
     if [[ -n "$com1_mapped" ]]; then
-        "$here/wine-run.sh" "$WINEPREFIX" reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f \
-            >/dev/null 2>&1 || true
-        wineserver -k 2>/dev/null || true
+        wine_run reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 2>&1 || true
+        wine_run --exec wineserver -k 2>/dev/null || true
+        wine_run --exec wineserver -w 2>/dev/null || true
+        # The COM name made for the pseudo-terminal, which is gone now.
+        rm -f "$wine_prefix"/dosdevices/com[0-9]*
     fi
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-firmware="$work/sample-1.20.fw"
+firmware="$work/Jürgen прошивка 1.20.fw"
 "$maker" "$firmware" 1.20 >/dev/null
 
 start_camsim_on_pty "$work" console-update "$camsim" --save-image "$work/received.bin" \
@@ -73,17 +81,23 @@ if [[ $mode == linux ]]; then
     answer_file="$firmware"
 else
     # Wine's mount manager reads the port mapping when the Wine server starts.
-    "$here/wine-run.sh" "$WINEPREFIX" reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ \
-        /d "$pty" /f >/dev/null
+    wine_run reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty" /f >/dev/null
     com1_mapped=yes
-    wineserver -k 2>/dev/null || true
-    wineserver -w
-    # The Wine server of this run, in the foreground as a child of this script, so that its
-    # CPU time can be read.
-    wineserver -f -p &
-    server_pid=$!
-    command=(wine "$tool" --console)
-    answer_file=$(winepath -w "$firmware")
+    wine_run --exec wineserver -k 2>/dev/null || true
+    wine_run --exec wineserver -w
+    # The Wine server of this run (it is ready when the command returns), found by its prefix so
+    # that its CPU time can be read; its system processes started and its ports checked.
+    wine_run --exec wineserver -p
+    server_pid=""
+    for pid in $(pgrep -x wineserver64 || true); do
+        if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$wine_prefix"; then
+            server_pid=$pid
+        fi
+    done
+    wine_run --check-ports
+    command=("$here/wine-run.sh" "$wine_prefix" "$tool" --console)
+    # Wine's drive Z: is the root folder.
+    answer_file="Z:${firmware//\//\\}"
 fi
 
 if [[ $mode == linux ]]; then
@@ -91,7 +105,7 @@ if [[ $mode == linux ]]; then
     stopped_status=$((128 + 15))
 else
     stop_signal=INT
-    stopped_status=58  # STATUS_CONTROL_C_EXIT (0xC000013A) as Wine passes it on
+    stopped_status=130  # Ctrl+C, as SIGINT on POSIX shells
 fi
 
 # The longest the tool may write nothing (a whole update writes a line every tenth of it).
@@ -157,7 +171,8 @@ fi
 server_cpu=0
 if [[ $mode == windows ]]; then
     # (Should another server have won the start, its time is not counted: a note says so.)
-    if ticks=$(awk '{ print $14 + $15 }' "/proc/$server_pid/stat" 2>/dev/null); then
+    if [[ -n $server_pid ]] &&
+        ticks=$(awk '{ print $14 + $15 }' "/proc/$server_pid/stat" 2>/dev/null); then
         server_cpu=$(awk -v t="$ticks" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", t / hz }')
     else
         echo "console-update: the Wine server of the run was not this script's; its CPU time is missing" >&2
@@ -181,15 +196,15 @@ fi
 if [[ $mode == windows ]]; then
     # The port driver's own checks on the same port: every rate, the break, and the settings
     # it found put back on closing.
-    if ! TK358_TEST_COM1=1 wine "$windows_build/tests/test_serial.exe" \
+    if ! TK358_TEST_COM1=1 wine_run "$windows_build/tests/test_serial.exe" \
         --gtest_filter='Win32PortOnCom1.*' >"$work/driver.txt" 2>&1 ||
         ! grep -q '^\[  PASSED  \] 1 test' "$work/driver.txt"; then
         cat "$work/driver.txt" >&2
         echo "console-update: the checks of the Windows port driver on COM1 failed" >&2
         exit 1
     fi
-    wineserver -k 2>/dev/null || true
-    wait "$server_pid" 2>/dev/null || true
+    wine_run --exec wineserver -k 2>/dev/null || true
+    wine_run --exec wineserver -w 2>/dev/null || true
 fi
 
 exec 3>&-

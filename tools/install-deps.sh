@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests, the GUI, the fuzzers, the demo, the Debian
 # packages (make package, lintian, hardening-check, the manual pages' checks) and the Windows
-# build (MinGW-w64 cross compiler, GoogleTest's sources, Wine) need, the tools for screenshots
+# build (MinGW-w64 cross compiler, GoogleTest's sources, Wine, NSIS for the setup program) need,
+# the tools for screenshots
 # (imagemagick) and the window manager the GUI tests and a trial of the GUI run under (openbox).
 # Idempotent; prints nothing when everything is already there. Run as root (or with sudo).
 set -euo pipefail
@@ -18,7 +19,7 @@ packages=(
     clang-format clang-tidy cppcheck
     dpkg-dev file lintian desktop-file-utils devscripts mandoc man-db bsdextrautils
     tzdata
-    g++-mingw-w64-x86-64-posix googletest wine wine64 time
+    g++-mingw-w64-x86-64-posix googletest wine wine64 time nsis
 )
 
 missing=()

@@ -112,8 +112,8 @@ class IUserInterface {
 // the process at once, by that signal, after every open port has been put back as found, except
 // inside an exchange section (CSignalsHeld). A signal the process was started to ignore stays
 // ignored. On Windows the console's Ctrl+C and Ctrl+Break follow the rules of SIGINT and SIGTERM
-// (the process then ends with the status of a Ctrl+C); closing the console ends it at once, the
-// ports put back.
+// (the process then exits with 130 or 143, the statuses POSIX shells show for those signals);
+// closing the console ends it at once with 143, the ports put back.
 class CRunSignals {
   public:
     CRunSignals();
@@ -238,6 +238,33 @@ int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bo
 std::string InstalledRetryProcedure(const std::filesystem::path& program);
 // The file of the running program, or empty when the system cannot tell.
 std::filesystem::path RunningProgram();
+
+// The program's arguments (argv[0] first) as UTF-8 text: on POSIX systems as given, on Windows
+// read again from the command line in UTF-16, so that any file name arrives whole whatever the
+// system's code page.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+// Standard input, output and error as UTF-8 text while the object lives. On Windows a console
+// is written with WriteConsoleW and read with ReadConsoleW, so that every character shows and can
+// be typed whatever the console's code page; redirected streams, and every stream on POSIX
+// systems, carry the UTF-8 bytes as they are.
+class CConsoleText {
+  public:
+    CConsoleText();
+    ~CConsoleText();
+    CConsoleText(const CConsoleText&) = delete;
+    CConsoleText& operator=(const CConsoleText&) = delete;
+};
+
+// Paths are UTF-8 text inside the program on every system; these make them the system's paths
+// (on Windows UTF-16) and back.
+std::filesystem::path PathFromUtf8(std::string_view text);
+std::string Utf8FromPath(const std::filesystem::path& path);
+// The length of `text` without a UTF-8 character cut short at its end (which waits for the rest
+// of its bytes); bytes that are no UTF-8 count as whole.
+size_t WholeUtf8Length(std::string_view text);
+// A typed path without one pair of surrounding double quotes (as "Copy as path" adds them).
+std::string_view WithoutSurroundingQuotes(std::string_view path);
 
 // The process exit status for an outcome: 0 installed, 1 failed, 2 ended by choice.
 int ExitStatusFor(CFirmwareUpdater::Outcome outcome);

@@ -215,18 +215,21 @@ int16_t CConsoleUserInterface::ChooseFile(const std::string& filter,
         if (answer == Answer::EndOfInput) {
             return kChooseCancelled;
         }
-        // Blanks around the path are dropped; its letters keep their case.
+        // Blanks around the path are dropped, then one pair of double quotes around it; its
+        // letters keep their case.
         const size_t begin = line.find_first_not_of(" \t");
         if (begin == std::string::npos) {
             return kChooseCancelled;
         }
         const size_t end = line.find_last_not_of(" \t");
-        const std::filesystem::path chosen(line.substr(begin, end - begin + 1));
+        const std::string_view typed =
+            WithoutSurroundingQuotes(std::string_view(line).substr(begin, end - begin + 1));
+        const std::filesystem::path chosen = PathFromUtf8(typed);
         std::error_code error;
-        if (std::filesystem::exists(chosen, error) &&
+        if (!typed.empty() && std::filesystem::exists(chosen, error) &&
             !std::filesystem::is_directory(chosen, error)) {
             const std::filesystem::path full = std::filesystem::absolute(chosen, error);
-            *path = error ? chosen.string() : full.string();
+            *path = Utf8FromPath(error ? chosen : full);
             return kChooseOk;
         }
         // A path given ahead is not asked again: the choice fails and the workflow says why.

@@ -58,7 +58,7 @@ void WritePortList(std::ostream& out, const PortMap& map) {
     const size_t width = DeviceWidth(map);
     out << PortLines(map);
     if (!map.unmapped.empty()) {
-        out << "\nAlso found (set TK358FW_COMn=DEVICE, n = 1 to 4, to use one as COMn):\n";
+        out << "\nAlso found (" << SystemOtherPortsHelp() << "):\n";
         for (const PortInfo& info : map.unmapped) {
             out << kIndent << DeviceText(info, width) << '\n';
         }

@@ -25,7 +25,8 @@ std::string ReasonText(const PortAttempt& attempt, const PortInfo& info) {
         case PortProblem::PermissionDenied:
             return "permission denied";
         case PortProblem::InUse:
-            return failure.detail.empty() ? "busy: another program holds it"
+            // Where the system cannot name the program, its own words for the refusal.
+            return failure.detail.empty() ? WithText("busy: another program holds it", failure)
                                           : "busy: held by " + failure.detail;
         case PortProblem::NotATerminal:
             return failure.detail.empty() ? "not a terminal"

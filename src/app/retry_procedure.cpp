@@ -11,5 +11,5 @@ std::string InstalledRetryProcedure(const std::filesystem::path& program) {
                                         install_layout::kRetryProcedureFile)
                                            .lexically_normal();
     std::error_code error;
-    return std::filesystem::is_regular_file(file, error) ? file.string() : std::string();
+    return std::filesystem::is_regular_file(file, error) ? Utf8FromPath(file) : std::string();
 }

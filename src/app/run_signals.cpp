@@ -19,6 +19,8 @@
 
 namespace {
 
+// A process ended by a signal shows as this plus the signal's number (130 SIGINT, 143 SIGTERM).
+constexpr int kSignalStatusBase = 128;
 constexpr std::array<int, 4> kHandled = {SIGPIPE, SIGHUP, SIGINT, SIGTERM};
 // The dispositions found when CRunSignals was made, put back when it goes.
 struct sigaction s_found[kHandled.size()];
@@ -53,7 +55,11 @@ void Notify(std::string_view text) {
     ::raise(signalNumber);
     // Not reached: the signal's default action has ended the process.
     // cppcheck-suppress unreachableCode
-    ::_exit(128 + signalNumber);
+    ::_exit(StopStatus(signalNumber));
+}
+
+int StopStatus(int signalNumber) {
+    return kSignalStatusBase + signalNumber;
 }
 
 }  // namespace stop_requests

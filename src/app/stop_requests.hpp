@@ -20,5 +20,8 @@ bool HoldInSection(int code);
 void Notify(std::string_view text);
 // Puts every open port back as found and ends the process by stop request `code`.
 [[noreturn]] void EndRun(int code);
+// The exit status of a run ended by stop request `code`: 130 for SIGINT and Ctrl+C, 143 for
+// SIGTERM, Ctrl+Break and the console closed.
+int StopStatus(int code);
 
 }  // namespace stop_requests

@@ -4,10 +4,11 @@
 // Windows runs the handler on a thread of its own while the program's thread goes on. Outside an
 // exchange section the handler puts every open port back as found (the port registry waits for,
 // or cuts short, an operation in progress on it) and ends the process at once with the status
-// of a Ctrl+C. Inside a section it only counts; the section's owner acts on the count between
+// for the request: 130 for Ctrl+C, 143 for Ctrl+Break (what POSIX shells show for SIGINT and
+// SIGTERM). Inside a section it only counts; the section's owner acts on the count between
 // exchanges. Closing the console window, logging off and shutting down end the process whatever
-// a handler does: the ports are put back and the process ends the same way. A process started
-// with Ctrl+C switched off never sees it (Windows calls no handler for it).
+// a handler does: the ports are put back and the process ends with 143. A process started with
+// Ctrl+C switched off never sees it (Windows calls no handler for it).
 #include <windows.h>
 
 #include <string_view>
@@ -16,6 +17,10 @@
 #include "app/stop_requests.hpp"
 
 namespace {
+
+// The exit statuses of a run ended by a stop request.
+constexpr int kInterruptedStatus = 130;  // Ctrl+C
+constexpr int kTerminatedStatus = 143;   // Ctrl+Break, the console closed, log-off, shut-down
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
     const int code = static_cast<int>(event);
@@ -36,13 +41,18 @@ void Notify(std::string_view text) {
               &written, nullptr);
 }
 
-[[noreturn]] void EndRun(int /*code*/) {
+int StopStatus(int code) {
+    return code == CTRL_C_EVENT ? kInterruptedStatus : kTerminatedStatus;
+}
+
+[[noreturn]] void EndRun(int code) {
     ReleaseOpenPorts();
     // No clean-up of the process runs: its thread may be anywhere, as after Windows' own
     // answer to Ctrl+C.
-    TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+    const auto status = static_cast<UINT>(StopStatus(code));
+    TerminateProcess(GetCurrentProcess(), status);
     // Not reached: TerminateProcess does not return for the calling process.
-    ExitProcess(STATUS_CONTROL_C_EXIT);
+    ExitProcess(status);
 }
 
 }  // namespace stop_requests

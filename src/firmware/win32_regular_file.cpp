@@ -18,14 +18,14 @@ HANDLE HandleOf(intptr_t file) {
     return reinterpret_cast<HANDLE>(file);
 }
 
-// The path as Windows' wide-character calls take it: converted from the ANSI code page (that of
-// the command line, as the C library's own file calls take it), and when it is too long for
-// the plain form made absolute with the \\?\ prefix that lifts the limit.
+// The path as Windows' wide-character calls take it: converted from UTF-8 (every path inside the
+// program is UTF-8, whatever the code page), and when it is too long for the plain form made
+// absolute with the \\?\ prefix that lifts the limit.
 std::wstring WidePath(const std::string& path) {
     const auto size = static_cast<int>(path.size());
     std::wstring wide(
-        static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, path.data(), size, nullptr, 0)), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.data(), size, wide.data(), static_cast<int>(wide.size()));
+        static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, path.data(), size, nullptr, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.data(), size, wide.data(), static_cast<int>(wide.size()));
     if (wide.empty() || wide.rfind(L"\\\\?\\", 0) == 0) {
         return wide;
     }

@@ -105,3 +105,7 @@ const char* SystemPortsHelp() {
     return "COM1 to COM4 are the serial devices named by TK358FW_COM1 to TK358FW_COM4, or else\n"
            "the serial devices found on this machine (--list-ports shows which).";
 }
+
+const char* SystemOtherPortsHelp() {
+    return "set TK358FW_COMn=DEVICE, n = 1 to 4, to use one as COMn";
+}

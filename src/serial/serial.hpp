@@ -202,6 +202,8 @@ std::unique_ptr<IPortSystem> MakeSystemPorts(const PortOverrides& overrides = {}
 bool NamesSystemDevice(const std::string& value);
 // How COM1 to COM4 are found on this system, for the usage text (lines of at most 80 columns).
 const char* SystemPortsHelp();
+// How to use a port found beyond COM1 to COM4 on this system, for the port list.
+const char* SystemOtherPortsHelp();
 
 // POSIX serial devices over termios, as the snapshot maps them. A device must be a terminal; it
 // is opened exclusively and made raw.

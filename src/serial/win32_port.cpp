@@ -11,6 +11,11 @@
 // read's total time-out, so the thread blocks in the driver until the next byte arrives or the
 // time is up; the queue counts include the buffer. Writes are bounded by twice their line time
 // plus a second, in the driver as here.
+//
+// Abort on error is set on the line: after a framing error or a break Windows fails every read
+// and write until the error is cleared. Pending errors are therefore cleared before every
+// ReadFile and WriteFile, so that only a failure of the read or write itself fails it, and once
+// more after a failed one. Every Win32 call goes through the ICommCalls seam.
 #include <windows.h>
 
 #include <algorithm>
@@ -37,7 +42,8 @@ constexpr DWORD kTakeChunkBytes = 512;
 
 class Win32PortDriver final : public IPortDriver {
   public:
-    explicit Win32PortDriver(win32_registry::Ticket ticket) : m_ticket(ticket) {}
+    Win32PortDriver(win32_registry::Ticket ticket, win32::ICommCalls& calls)
+        : m_ticket(ticket), m_calls(calls) {}
 
     // Settings and time-outs back as found, handle closed.
     ~Win32PortDriver() override { win32_registry::Release(m_ticket); }
@@ -71,12 +77,13 @@ class Win32PortDriver final : public IPortDriver {
         m_timeouts.ReadIntervalTimeout = MAXDWORD;
         SetWriteTimeouts();
         return Use([&](HANDLE port) {
-            return SetCommState(port, &dcb) != 0 && SetCommTimeouts(port, &m_timeouts) != 0;
+            return m_calls.SetCommState(port, &dcb) != 0 &&
+                   m_calls.SetCommTimeouts(port, &m_timeouts) != 0;
         });
     }
 
     bool SetupQueues(uint32_t inBytes, uint32_t outBytes) override {
-        return Use([&](HANDLE port) { return SetupComm(port, inBytes, outBytes) != 0; });
+        return Use([&](HANDLE port) { return m_calls.SetupComm(port, inBytes, outBytes) != 0; });
     }
 
     bool ClearErrors(QueueCounts* counts) override {
@@ -96,12 +103,13 @@ class Win32PortDriver final : public IPortDriver {
             m_input.clear();
         }
         const DWORD flags = (input ? PURGE_RXCLEAR : 0) | (output ? PURGE_TXCLEAR : 0);
-        return Use([&](HANDLE port) { return flags == 0 || PurgeComm(port, flags) != 0; });
+        return Use([&](HANDLE port) { return flags == 0 || m_calls.PurgeComm(port, flags) != 0; });
     }
 
     bool SetBreak(bool on) override {
-        return Use(
-            [&](HANDLE port) { return (on ? SetCommBreak(port) : ClearCommBreak(port)) != 0; });
+        return Use([&](HANDLE port) {
+            return (on ? m_calls.SetCommBreak(port) : m_calls.ClearCommBreak(port)) != 0;
+        });
     }
 
     bool GetSettings(LineSettings* settings) override {
@@ -135,7 +143,8 @@ class Win32PortDriver final : public IPortDriver {
         COMMTIMEOUTS timeouts = m_timeouts;
         timeouts.WriteTotalTimeoutMultiplier = WriteMsPerByte(settings.baudRate);
         if (!Use([&](HANDLE port) {
-                return SetCommState(port, &dcb) != 0 && SetCommTimeouts(port, &timeouts) != 0;
+                return m_calls.SetCommState(port, &dcb) != 0 &&
+                       m_calls.SetCommTimeouts(port, &timeouts) != 0;
             })) {
             return false;
         }
@@ -150,7 +159,10 @@ class Win32PortDriver final : public IPortDriver {
         IClock& clock = SystemClock();
         const uint32_t giveUpAt = clock.NowMs() + 2 * LineTimeMs(n, m_baudRate) + kWriteSlackMs;
         DWORD written = 0;
-        if (!Use([&](HANDLE port) { return WriteFile(port, data, n, &written, nullptr) != 0; }) ||
+        if (!Use([&](HANDLE port) {
+                return ClearLineErrors(port) &&
+                       (m_calls.WriteFile(port, data, n, &written) != 0 || ClearAfterFailure(port));
+            }) ||
             written != n) {
             return false;
         }
@@ -182,7 +194,13 @@ class Win32PortDriver final : public IPortDriver {
                    }
                    while (done < n) {
                        DWORD got = 0;
-                       if (ReadFile(port, data + done, n - done, &got, nullptr) == 0 || got == 0) {
+                       if (!ClearLineErrors(port)) {
+                           return false;
+                       }
+                       if (m_calls.ReadFile(port, data + done, n - done, &got) == 0) {
+                           return ClearAfterFailure(port);
+                       }
+                       if (got == 0) {
                            return false;  // fewer bytes than were queued
                        }
                        done += got;
@@ -222,10 +240,10 @@ class Win32PortDriver final : public IPortDriver {
             if (took) {
                 return true;
             }
-            if (!SetReadWait(port, static_cast<DWORD>(remaining))) {
+            if (!SetReadWait(port, static_cast<DWORD>(remaining)) || !ClearLineErrors(port)) {
                 return false;
             }
-            if (ReadFile(port, &byte, 1, &got, nullptr) == 0) {
+            if (m_calls.ReadFile(port, &byte, 1, &got) == 0) {
                 return IsLineError();
             }
             if (got == 1) {
@@ -250,7 +268,22 @@ class Win32PortDriver final : public IPortDriver {
             m_failed = true;
             return Failed(ERROR_INVALID_HANDLE);
         }
-        return call(use.Handle()) || Failed(GetLastError());
+        return call(use.Handle()) || Failed(m_calls.GetLastError());
+    }
+
+    // Clears a line error flagged earlier, which would fail the next read or write.
+    bool ClearLineErrors(HANDLE port) {
+        DWORD errors = 0;
+        return m_calls.ClearCommError(port, &errors, nullptr) != 0;
+    }
+
+    // After a failed read or write: the line errors cleared once more, the failure's own reason
+    // kept; returns false.
+    bool ClearAfterFailure(HANDLE port) {
+        const DWORD error = m_calls.GetLastError();
+        ClearLineErrors(port);
+        m_calls.SetLastError(error);
+        return false;
     }
 
     // Keeps `error` as the reason for the failure being reported (the first reason once the port
@@ -265,13 +298,13 @@ class Win32PortDriver final : public IPortDriver {
     bool ReadState(DCB* dcb) {
         *dcb = DCB{};
         dcb->DCBlength = sizeof(DCB);
-        return Use([&](HANDLE port) { return GetCommState(port, dcb) != 0; });
+        return Use([&](HANDLE port) { return m_calls.GetCommState(port, dcb) != 0; });
     }
 
     // Clears line errors and reads the queue counts.
     bool Status(COMSTAT* status) {
         DWORD errors = 0;
-        return Use([&](HANDLE port) { return ClearCommError(port, &errors, status) != 0; });
+        return Use([&](HANDLE port) { return m_calls.ClearCommError(port, &errors, status) != 0; });
     }
 
     // A write may take twice its line time plus a second: a multiplier per byte and a constant.
@@ -292,7 +325,7 @@ class Win32PortDriver final : public IPortDriver {
         m_timeouts.ReadIntervalTimeout = interval;
         m_timeouts.ReadTotalTimeoutMultiplier = 0;
         m_timeouts.ReadTotalTimeoutConstant = waitMs;
-        return SetCommTimeouts(port, &m_timeouts) != 0;
+        return m_calls.SetCommTimeouts(port, &m_timeouts) != 0;
     }
 
     // Moves the driver's queued input into m_input (*took: whether any byte came); false when
@@ -307,7 +340,10 @@ class Win32PortDriver final : public IPortDriver {
             const auto room = static_cast<DWORD>(
                 std::min<size_t>(sizeof chunk, kMaxBufferedInput - m_input.size()));
             DWORD got = 0;
-            if (ReadFile(port, chunk, room, &got, nullptr) == 0) {
+            if (!ClearLineErrors(port)) {
+                return false;
+            }
+            if (m_calls.ReadFile(port, chunk, room, &got) == 0) {
                 return IsLineError();
             }
             if (got == 0) {
@@ -319,9 +355,9 @@ class Win32PortDriver final : public IPortDriver {
         return true;
     }
 
-    // A read refused for a line error (abort on error) stops reading until the caller clears
-    // it; any other failed read is the end of the port.
-    static bool IsLineError() { return GetLastError() == ERROR_OPERATION_ABORTED; }
+    // A read refused for a line error that came during the wait (abort on error) stops reading
+    // until the next clearing; any other failed read is the end of the port.
+    bool IsLineError() { return m_calls.GetLastError() == ERROR_OPERATION_ABORTED; }
 
     // Sleeps until `queued` output bytes may have gone out, at most `remaining` ms.
     void SleepForDrain(IClock& clock, DWORD queued, int remaining) const {
@@ -331,6 +367,7 @@ class Win32PortDriver final : public IPortDriver {
     }
 
     win32_registry::Ticket m_ticket;
+    win32::ICommCalls& m_calls;
     COMMTIMEOUTS m_timeouts{};
     bool m_failed = false;  // the port went away or failed; every operation fails from now
     DWORD m_lastError = 0;  // the system's error of the latest failure, 0 while none
@@ -342,20 +379,20 @@ class Win32PortDriver final : public IPortDriver {
 
 namespace win32 {
 
-std::unique_ptr<IPortDriver> OpenPort(const std::string& device, PortFailure* why) {
+std::unique_ptr<IPortDriver> OpenPort(const std::string& device, PortFailure* why,
+                                      ICommCalls& calls) {
     const std::string path = device.rfind("\\\\", 0) == 0 ? device : "\\\\.\\" + device;
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = calls.CreateFileW(Wide(path));
     if (handle == INVALID_HANDLE_VALUE) {
-        *why = OpenFailure(GetLastError());
+        *why = OpenFailure(calls.GetLastError());
         return nullptr;
     }
     // A name that leads to no serial port has no line settings.
     DCB state{};
     state.DCBlength = sizeof state;
     COMMTIMEOUTS timeouts{};
-    if (!GetCommState(handle, &state) || !GetCommTimeouts(handle, &timeouts)) {
-        *why = RunFailure(GetLastError());
+    if (!calls.GetCommState(handle, &state) || !calls.GetCommTimeouts(handle, &timeouts)) {
+        *why = RunFailure(calls.GetLastError());
         why->problem = PortProblem::NotATerminal;
         why->detail = "no serial port";
         CloseHandle(handle);
@@ -367,7 +404,7 @@ std::unique_ptr<IPortDriver> OpenPort(const std::string& device, PortFailure* wh
         return nullptr;
     }
     // The driver owns the entry from here: its destructor puts the port back and closes it.
-    auto driver = std::make_unique<Win32PortDriver>(ticket);
+    auto driver = std::make_unique<Win32PortDriver>(ticket, calls);
     if (!driver->MakeRaw()) {
         *why = driver->LastFailure();
         why->problem = PortProblem::SetupFailed;

@@ -62,6 +62,20 @@ TEST(CommandLine, PortAndFileAnswers) {
     }
 }
 
+TEST(CommandLine, UsageShowsThisSystemsPortsAndPaths) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const char* args[] = {"tk358fw", "--help"};
+    ParseCommandLine(2, args, out, err);
+    const std::string usage = out.str();
+    EXPECT_NE(usage.find(std::string("--port ") + kDevice), std::string::npos) << usage;
+    EXPECT_EQ(usage.find(kNoDevice), std::string::npos) << usage;
+#ifdef _WIN32
+    EXPECT_NE(usage.find("C:\\"), std::string::npos) << usage;
+    EXPECT_EQ(usage.find("/dev/"), std::string::npos) << usage;
+#endif
+}
+
 TEST(CommandLine, TraceFileFromTheOptionOrTheEnvironment) {
     testenv::Remove("TK358FW_TRACE");
     EXPECT_EQ(Parse({"--trace", "t.trace"}).tracePath, "t.trace");

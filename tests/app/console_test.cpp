@@ -95,6 +95,29 @@ TEST(ConsoleAnswers, ControlCharactersFromOutsideAreMadeVisible) {
               "\\u009b2J|\\x9b|\\xc0\\xaf|\\xe9");
 }
 
+TEST(Utf8Text, ACharacterCutShortWaitsForTheRestOfItsBytes) {
+    const struct {
+        const char* text;
+        size_t whole;
+    } cases[] = {
+        {"abc", 3},
+        {"a\xC3", 1},
+        {"a\xC3\xBC", 3},
+        {"\xE2\x82", 0},
+        {"\xE2\x82\xAC", 3},
+        {"\xF0\x9F\x98", 0},
+        {"\xF0\x9F\x98\x80", 4},
+        {"\x80\x80\x80\x80", 4},
+        {"a\xFF", 2},
+        {"", 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WholeUtf8Length(c.text), c.whole) << c.text;
+    }
+    EXPECT_EQ(WithoutSurroundingQuotes("\"C:\\My Files\\a.fw\""), "C:\\My Files\\a.fw");
+    EXPECT_EQ(WithoutSurroundingQuotes("\""), "\"");
+}
+
 TEST(PortList, SlotsMarksDevicesBeyondAndTheConsoleNeverSearched) {
     PortMap map;
     map.com[0] = {"/dev/ttyUSB0", "FTDI FT232R USB UART, serial A12345, USB 0403:6001", ""};
@@ -109,10 +132,11 @@ TEST(PortList, SlotsMarksDevicesBeyondAndTheConsoleNeverSearched) {
               "COM2  /dev/ttyUSB1  USB Serial, USB 1a86:7523  (from TK358FW_COM2)\n"
               "COM3  no device\n"
               "COM4  /tmp/notes    not a terminal (a regular file)  (from TK358FW_COM4)\n"
-              "\nAlso found (set TK358FW_COMn=DEVICE, n = 1 to 4, to use one as COMn):\n"
-              "      /dev/ttyS1    on-board serial port, 16550A UART\n"
-              "\nNever searched:\n"
-              "      /dev/ttyS0    the system console (on-board serial port, 16550A UART)\n");
+              "\nAlso found (" +
+                  std::string(SystemOtherPortsHelp()) + "):\n" +
+                  "      /dev/ttyS1    on-board serial port, 16550A UART\n"
+                  "\nNever searched:\n"
+                  "      /dev/ttyS0    the system console (on-board serial port, 16550A UART)\n");
 }
 
 class ConsoleUi : public ::testing::Test {
@@ -244,6 +268,16 @@ TEST_F(ConsoleUi, FileChoiceRefusesMissingPathsAndCancelsOnAnEmptyLine) {
     EXPECT_NE(shown.find("Firmware Files (*.fw )"), std::string::npos);
     EXPECT_EQ(Ui("   \n" + file + "\n").ChooseFile(LoadString(kStrFilter), "", &path),
               kChooseCancelled);
+
+    // One pair of double quotes around the path, as "Copy as path" adds them, is not part of
+    // it; names in any script are found.
+    const std::string named =
+        dir.Write("J\u00fcrgen \u043f\u0440\u043e\u0448\u0438\u0432\u043a\u0430.fw", {1});
+    EXPECT_EQ(Ui(" \"" + named + "\" \n").ChooseFile(LoadString(kStrFilter), "", &path), kChooseOk);
+    EXPECT_EQ(path, named);
+    EXPECT_EQ(Ui("\"\"" + named + "\"\"\n\"\"\n" + named + "\"\n")
+                  .ChooseFile(LoadString(kStrFilter), "", &path),
+              kChooseCancelled);  // two pairs, an empty pair, and one quote are no path
 }
 
 TEST_F(ConsoleUi, PromptChangesArePrintedOnceAndEmptyOnesNotAtAll) {

@@ -69,9 +69,13 @@ TEST_F(UpdateWorkflow, CameraNotFoundSaysWhyForEachPortTried) {
     onCom4.ports.RefuseOpen(4, {PortProblem::NotATerminal, 25, "", "a regular file"});
     ui4.portAnswers.push_back({kDialogOk, 4});
     EXPECT_EQ(updater4.RunUpdate(), Outcome::Failed);
+    // Windows cannot name the program holding a port: its own words are kept.
+    onCom4.ports.RefuseOpen(3, {PortProblem::InUse, 5, "Access is denied.", ""});
+    ui4.portAnswers.push_back({kDialogOk, 3});
+    EXPECT_EQ(updater4.RunUpdate(), Outcome::Failed);
 
     const std::vector<UiEvent> messages = ui4.EventsOf(Kind::Message);
-    ASSERT_EQ(messages.size(), 2u);
+    ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[0].text, LoadString(kStrCameraNotFound));
     EXPECT_EQ(messages[0].detail,
               "COM1: no device\n"
@@ -87,6 +91,9 @@ TEST_F(UpdateWorkflow, CameraNotFoundSaysWhyForEachPortTried) {
     EXPECT_EQ(messages[1].detail,
               "COM4 (/tmp/notes): not a terminal (a regular file)\n"
               "  Name a serial device in TK358FW_COM4 (\"tk358fw --list-ports\" lists them).\n");
+    EXPECT_EQ(messages[2].detail,
+              "COM3 (/dev/ttyS1): busy: another program holds it (Access is denied.)\n"
+              "  Close the program that holds it, then start again.\n");
 }
 
 TEST_F(UpdateWorkflow, ChosenPortIsTheOneSearched) {

@@ -78,7 +78,7 @@ TEST(FirmwareLoad, EmptyMissingAndUnreadableFilesGiveNoImage) {
     EXPECT_TRUE(image.bytes.empty());
 }
 
-TEST(FirmwareLoad, PathsOfAnyLengthWork) {
+TEST(FirmwareLoad, PathsOfAnyLengthAndAnyCharactersWork) {
     TempDir dir;
     std::string deep = dir.Path();
     while (deep.size() < 600) {
@@ -97,6 +97,21 @@ TEST(FirmwareLoad, PathsOfAnyLengthWork) {
     int64_t found = 0;
     EXPECT_EQ(LoadFirmwareFile(path, &image, &found), LoadOutcome::Loaded);
     EXPECT_EQ(found, static_cast<int64_t>(kFirmwareCompleteBytes));
+
+    // UTF-8 names outside any one code page: Latin-1 and Cyrillic, in the folder and the file.
+    const std::string folder =
+        dir.Path() + "/J\u00fcrgen \u041f\u0440\u043e\u0448\u0438\u0432\u043a\u0438";
+    std::filesystem::create_directories(testdir::Native(folder));
+    for (const char* name :
+         {"/k\u00fcrz.fw", "/\u043f\u0440\u043e\u0448\u0438\u0432\u043a\u0430.fw"}) {
+        const std::string named = folder + name;
+        std::ofstream(testdir::Native(named), std::ios::binary)
+            .write(reinterpret_cast<const char*>(Identified(kFirmwareCompleteBytes).data()),
+                   static_cast<std::streamsize>(kFirmwareCompleteBytes));
+        found = 0;
+        EXPECT_EQ(LoadFirmwareFile(named, &image, &found), LoadOutcome::Loaded) << named;
+        EXPECT_EQ(found, static_cast<int64_t>(kFirmwareCompleteBytes)) << named;
+    }
 }
 
 TEST(FirmwareIdentification, First48CharactersDecideAndNoneMayBeZero) {

@@ -1,14 +1,20 @@
-// Windows' serial ports: which names are ports at all, why Windows refused an opening, and on a
-// real COM1 (when the test run provides one) the rates, the break and the settings put back.
+// Windows' serial ports: which names are ports at all, why Windows refused an opening, the ports
+// Windows knows, line errors on a recorded line (Wine cannot produce them), and on a real COM1
+// (when the test run provides one) the rates, the break and the settings put back.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <deque>
+#include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "line_fixture.hpp"
 #include "serial/win32_port.hpp"
+#include "sim/sim.hpp"
 
 namespace serial_test {
 namespace {
@@ -63,6 +69,195 @@ TEST(Win32Ports, NamesAndRefusalsKeepWindowsReason) {
         EXPECT_NE(opening.text.back(), '\n') << opening.text;
         EXPECT_EQ(win32::RunFailure(row.error).problem, row.open) << row.error;
     }
+}
+
+// The ports Windows knows as a recorded answer of the device map and the Ports class.
+class RecordedCatalogue final : public win32::IPortCatalogue {
+  public:
+    std::vector<win32::KnownPort> KnownPorts() override { return ports; }
+    std::string DeviceBehind(const std::string& name) override {
+        return name == "NUL" ? "\\Device\\Null" : "";
+    }
+    std::vector<win32::KnownPort> ports;
+};
+
+TEST(Win32Ports, EveryKnownPortIsListedWithWhatWindowsSaysOfIt) {
+    RecordedCatalogue catalogue;
+    catalogue.ports = {
+        {"COM12", "\\Device\\VCP1", "USB-SERIAL CH340 (COM12)", "wch.cn",
+         "USB\\VID_1A86&PID_7523&REV_0264"},
+        {"COM3", "\\Device\\Serial2", "", "", ""},
+        {"COM7", "\\Device\\VCP0", "USB Serial Port (COM7)", "FTDI",
+         "FTDIBUS\\VID_0403+PID_6001+A12345A\\0000"},
+        {"COM1", "\\Device\\Serial0", "Communications Port (COM1)", "(Standard port types)",
+         "ACPI\\PNP0501"},
+        {"LPT1", "", "Printer Port (LPT1)", "", ""},
+        {"COM4", "\\Device\\Serial3", "", "", ""},
+    };
+    PortMap map = win32::MapKnownPorts(catalogue, {});
+    EXPECT_EQ(map.com[0].device, "COM1");
+    EXPECT_EQ(map.com[0].description, "Communications Port, (Standard port types)");
+    EXPECT_TRUE(map.com[1].device.empty());
+    EXPECT_EQ(map.com[2].description, "\\Device\\Serial2");
+    EXPECT_EQ(map.com[3].device, "COM4");
+    ASSERT_EQ(map.unmapped.size(), 2u);
+    EXPECT_EQ(map.unmapped[0].device, "COM7");
+    EXPECT_EQ(map.unmapped[0].description, "USB Serial Port, FTDI, USB 0403:6001");
+    EXPECT_EQ(map.unmapped[1].device, "COM12");
+    EXPECT_EQ(map.unmapped[1].description, "USB-SERIAL CH340, wch.cn, USB 1a86:7523");
+
+    // --port COM7 stands for COM1 with what Windows says of it; the port it displaces is one of
+    // the others now. A name Windows does not know says so.
+    PortOverrides overrides;
+    overrides[0] = {"COM7", "--port"};
+    overrides[1] = {"\\\\.\\NUL", "--port"};
+    overrides[2] = {"COM99", "--port"};
+    map = win32::MapKnownPorts(catalogue, overrides);
+    EXPECT_EQ(map.com[0].description, "USB Serial Port, FTDI, USB 0403:6001");
+    EXPECT_EQ(map.com[0].namedBy, "--port");
+    EXPECT_EQ(map.com[1].description, "\\Device\\Null");
+    EXPECT_EQ(map.com[2].description, "no such port");
+    ASSERT_EQ(map.unmapped.size(), 3u);
+    EXPECT_EQ(map.unmapped[0].device, "COM1");
+    EXPECT_EQ(map.unmapped[1].device, "COM3");
+    EXPECT_EQ(map.unmapped[2].device, "COM12");
+}
+
+// A line behind the communications calls, recorded: what the driver calls, in order, with line
+// errors and failures that a real port produces and Wine cannot.
+class RecordedLine final : public win32::ICommCalls {
+  public:
+    HANDLE CreateFileW(const std::wstring& /*path*/) override {
+        m_lastError = openError;
+        // A real handle that is no port: the port registry closes it.
+        return openError != 0 ? INVALID_HANDLE_VALUE : CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    BOOL GetCommState(HANDLE, DCB* dcb) override { return *dcb = m_dcb, TRUE; }
+    BOOL SetCommState(HANDLE, DCB* dcb) override { return m_dcb = *dcb, TRUE; }
+    BOOL GetCommTimeouts(HANDLE, COMMTIMEOUTS*) override { return TRUE; }
+    BOOL SetCommTimeouts(HANDLE, COMMTIMEOUTS*) override { return TRUE; }
+    BOOL SetupComm(HANDLE, DWORD, DWORD) override { return TRUE; }
+    BOOL ClearCommError(HANDLE, DWORD* errors, COMSTAT* status) override {
+        Note("ClearCommError");
+        *errors = lineError ? CE_FRAME : 0;
+        lineError = false;
+        if (status != nullptr) {
+            *status = COMSTAT{};
+            status->cbInQue = static_cast<DWORD>(input.size());
+            // A byte with a framing error arrives just after the counting.
+            lineError = errorAfterCount;
+            errorAfterCount = false;
+        }
+        return TRUE;
+    }
+    BOOL PurgeComm(HANDLE, DWORD) override { return TRUE; }
+    BOOL SetCommBreak(HANDLE) override { return TRUE; }
+    BOOL ClearCommBreak(HANDLE) override { return TRUE; }
+    BOOL ReadFile(HANDLE, void* data, DWORD n, DWORD* got) override {
+        Note("ReadFile");
+        *got = 0;
+        if (!Usable()) {
+            return FALSE;
+        }
+        auto* bytes = static_cast<uint8_t*>(data);
+        while (*got < n && !input.empty()) {
+            bytes[(*got)++] = input.front();
+            input.pop_front();
+        }
+        return TRUE;
+    }
+    BOOL WriteFile(HANDLE, const void*, DWORD n, DWORD* written) override {
+        Note("WriteFile");
+        *written = Usable() ? n : 0;
+        return *written == n ? TRUE : FALSE;
+    }
+    DWORD GetLastError() override { return m_lastError; }
+    void SetLastError(DWORD error) override { m_lastError = error; }
+
+    // The call names recorded, those of the reads and writes and the clearings around them.
+    std::vector<std::string> calls;
+    std::deque<uint8_t> input;
+    bool lineError = false;  // a framing error is flagged: reads and writes fail until cleared
+    bool errorAfterCount = false;  // the next queue count is followed by a framing error
+    DWORD failure = 0;             // the next read or write itself fails with this error
+    DWORD openError = 0;           // CreateFile fails with this error
+
+  private:
+    void Note(const char* name) { calls.emplace_back(name); }
+    // Abort on error: a pending line error fails the call; so does a failure of its own.
+    bool Usable() {
+        if (lineError) {
+            m_lastError = ERROR_OPERATION_ABORTED;
+            return false;
+        }
+        if (failure != 0) {
+            m_lastError = failure;
+            return false;
+        }
+        return true;
+    }
+
+    DCB m_dcb{};
+    DWORD m_lastError = 0;
+};
+
+TEST(Win32PortLineErrors, AnErrorFlaggedEarlierIsClearedBeforeEveryReadAndWrite) {
+    RecordedLine line;
+    RecordedCatalogue catalogue;
+    win32::CPortSystem ports({}, catalogue, line);
+    sim::VirtualClock clock;
+    const ScopedClock useClock(clock);
+    TestPort port(ports);
+    ASSERT_EQ(port.OpenPort(1), kStatusOk);
+
+    // A framing error flagged after the queues were counted (a break, a speed change): the read
+    // and the write still succeed, each after a clearing.
+    line.input = {0x10, 0x20, 0x30};
+    line.errorAfterCount = true;
+    line.calls.clear();
+    port.m_recvLen = 3;
+    EXPECT_EQ(port.ReadPort(100), kStatusOk);
+    EXPECT_EQ(port.m_recvBuf[2], 0x30);
+    ASSERT_GE(line.calls.size(), 2u);
+    EXPECT_EQ(line.calls[line.calls.size() - 2], "ClearCommError");
+    EXPECT_EQ(line.calls.back(), "ReadFile");
+
+    line.errorAfterCount = true;
+    line.calls.clear();
+    port.m_sendLen = 1;
+    EXPECT_EQ(port.WritePort(100), kStatusOk);
+    const auto write = std::find(line.calls.begin(), line.calls.end(), "WriteFile");
+    ASSERT_NE(write, line.calls.end());
+    EXPECT_EQ(*(write - 1), "ClearCommError");
+
+    // Only a failure of the read or the write itself is status 8, with Windows' reason kept
+    // and the line errors cleared once more.
+    for (const bool reading : {true, false}) {
+        line.input = {0x10};
+        line.failure = ERROR_GEN_FAILURE;
+        line.calls.clear();
+        port.m_recvLen = 1;
+        EXPECT_EQ(reading ? port.ReadPort(100) : port.WritePort(100), kStatusPortFailed);
+        const char* call = reading ? "ReadFile" : "WriteFile";
+        const auto failed = std::find(line.calls.begin(), line.calls.end(), call);
+        ASSERT_NE(failed, line.calls.end()) << call;
+        ASSERT_NE(failed + 1, line.calls.end()) << call;
+        EXPECT_EQ(*(failed + 1), "ClearCommError") << call;
+        EXPECT_EQ(port.m_hPort->LastFailure().systemError, ERROR_GEN_FAILURE) << call;
+        EXPECT_EQ(port.m_hPort->LastFailure().problem, PortProblem::DeviceGone) << call;
+        port.ClosePort();
+        line.failure = 0;
+        ASSERT_EQ(port.OpenPort(1), kStatusOk);
+    }
+    port.ClosePort();
+
+    // A port another program holds keeps Windows' reason.
+    line.openError = ERROR_ACCESS_DENIED;
+    EXPECT_EQ(port.OpenPort(2), kStatusPortFailed);
+    const PortFailure held = port.PortsTried().back().failure;
+    EXPECT_EQ(held.problem, PortProblem::InUse);
+    EXPECT_EQ(held.systemError, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(held.text, win32::SystemText(ERROR_ACCESS_DENIED));
 }
 
 // COM1 opened directly, without the port layer.

@@ -18,11 +18,26 @@ constexpr const char* kNoOptionText =
 
 constexpr int kUsageErrorStatus = 1;
 
+// This system's device names and paths in the usage text.
+#ifdef _WIN32
+constexpr const char* kPortHelp =
+    "answers the port question: AUTO, COM1 to COM4, 1 to 4, or another port (COM7), which "
+    "then stands for COM1";
+constexpr const char* kExample =
+    "  tk358fw --console --port COM7 --file \"C:\\Users\\Me\\Downloads\\TK358_0120.fw\"\n"
+    "          --trace update.trace";
+#else
+constexpr const char* kPortHelp =
+    "answers the port question: AUTO, COM1 to COM4, 1 to 4, or a device (/dev/ttyUSB0), which "
+    "then stands for COM1";
+constexpr const char* kExample =
+    "  tk358fw --console --port /dev/ttyUSB0 --file TK358_0120.fw --trace update.trace";
+#endif
+
 constexpr const char* kUnattendedText =
     "\n\n"
     "With --port and --file the update runs unattended: nothing is read from standard input,\n"
-    "a question with Continue or Quit takes Quit, messages are shown and passed. For example:\n"
-    "  tk358fw --console --port /dev/ttyUSB0 --file TK358_0120.fw --trace update.trace";
+    "a question with Continue or Quit takes Quit, messages are shown and passed. For example:\n";
 
 // --port: AUTO, COM1 to COM4 or 1 to 4, or a device of this system (a path; on Windows a port
 // name such as COM7), which then stands for COM1. False for anything else.
@@ -39,9 +54,7 @@ bool ParsePortOption(const std::string& value, int16_t* port, std::string* devic
 void AddUnattendedOptions(CLI::App& app, std::string* port, std::string* file,
                           std::string* tracePath) {
     CLI::Option* portOption =
-        app.add_option("--port", *port,
-                       "answers the port question: AUTO, COM1 to COM4, 1 to 4, or a device "
-                       "(/dev/ttyUSB0; on Windows COM7), which then stands for COM1")
+        app.add_option("--port", *port, kPortHelp)
             ->type_name("PORT")
             ->check(CLI::Validator(
                 [](const std::string& value) {
@@ -69,7 +82,7 @@ void AddUnattendedOptions(CLI::App& app, std::string* port, std::string* file,
                    "writes what goes over the serial line to FILE (also TK358FW_TRACE=FILE)")
         ->envname("TK358FW_TRACE")
         ->type_name("FILE");
-    app.footer(app.get_footer() + kUnattendedText);
+    app.footer(app.get_footer() + kUnattendedText + kExample);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // with --console the same update on the terminal; --list-ports lists the ports.
 #include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/app.hpp"
 #include "command_line.hpp"
@@ -33,7 +35,15 @@ int RunFrontEnd(const CommandLine& command, int argc, char** argv, IPortSystem& 
 int main(int argc, char** argv) {
     // Closed pipes, hang-ups and stop signals are answered the same way by both front ends.
     const CRunSignals signals;
-    const CommandLine command = ParseCommandLine(argc, argv, std::cout, std::cerr);
+    // Text in and out is UTF-8, the arguments too, whatever the system's code page.
+    const CConsoleText consoleText;
+    const std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    std::vector<const char*> argumentTexts;
+    for (const std::string& argument : arguments) {
+        argumentTexts.push_back(argument.c_str());
+    }
+    const CommandLine command = ParseCommandLine(static_cast<int>(argumentTexts.size()),
+                                                 argumentTexts.data(), std::cout, std::cerr);
     if (command.action == CommandLine::Action::Exit) {
         return command.exitStatus;
     }

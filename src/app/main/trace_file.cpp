@@ -1,5 +1,7 @@
 #include "trace_file.hpp"
 
+#include "app/app.hpp"
+
 #include <cerrno>
 #include <ostream>
 #include <system_error>
@@ -9,7 +11,7 @@ CTraceFile::CTraceFile(const std::string& path, IPortSystem& ports) : m_path(pat
         return;
     }
     errno = 0;
-    m_file.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    m_file.open(PathFromUtf8(path), std::ios::out | std::ios::trunc | std::ios::binary);
     if (!m_file) {
         const int error = errno;
         m_error = "cannot write the trace file " + path +
