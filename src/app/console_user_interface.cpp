@@ -100,7 +100,7 @@ CConsoleUserInterface::Answer CConsoleUserInterface::Ask(CPresetAnswers::Questio
     m_out << question;
     if (std::optional<std::string> given = m_presets.Take(kind)) {
         *line = std::move(*given);
-        m_out << *line << '\n';
+        m_out << TerminalLine(*line) << '\n';
         m_out.flush();
         return Answer::GivenAhead;
     }
@@ -196,7 +196,7 @@ void CConsoleUserInterface::ShowMessage(const std::string& text, const std::stri
         m_out << '\n' << extendedText;
     }
     if (text == LoadString(kStrUpdateFailed) && !m_retryProcedure.empty()) {
-        m_out << "The retry procedure: " << m_retryProcedure << '\n';
+        m_out << "The retry procedure: " << TerminalLine(m_retryProcedure) << '\n';
     }
     std::string line;
     Ask(CPresetAnswers::Question::Acknowledge, "OK (Enter): ", &line);
@@ -215,26 +215,36 @@ int16_t CConsoleUserInterface::ChooseFile(const std::string& filter,
         if (answer == Answer::EndOfInput) {
             return kChooseCancelled;
         }
-        // Blanks around the path are dropped; its letters keep their case.
+        std::error_code error;
+        if (answer == Answer::GivenAhead) {
+            // A path given ahead (--file) is taken as the shell gave it. What exists goes to the
+            // loader, which refuses what is no regular file; a missing one is not asked again:
+            // the choice fails and the workflow says why.
+            if (line.empty() || !std::filesystem::exists(line, error)) {
+                return kChooseDialogFailed;
+            }
+            const std::filesystem::path full = std::filesystem::absolute(line, error);
+            *path = error ? line : full.string();
+            return kChooseOk;
+        }
+        // Blanks around a typed path are dropped; its letters keep their case.
         const size_t begin = line.find_first_not_of(" \t");
         if (begin == std::string::npos) {
             return kChooseCancelled;
         }
         const size_t end = line.find_last_not_of(" \t");
         const std::filesystem::path chosen(line.substr(begin, end - begin + 1));
-        std::error_code error;
-        if (std::filesystem::exists(chosen, error) &&
-            !std::filesystem::is_directory(chosen, error)) {
+        if (!std::filesystem::exists(chosen, error)) {
+            // Like the desktop's file dialog, only an existing file can be chosen.
+            m_out << LoadString(kStrFileNotFound) << '\n';
+        } else if (std::filesystem::is_directory(chosen, error)) {
+            // It exists but holds no firmware: asked again, as the dialog would open the folder.
+            m_out << LoadString(kStrFileError) << '\n';
+        } else {
             const std::filesystem::path full = std::filesystem::absolute(chosen, error);
             *path = error ? chosen.string() : full.string();
             return kChooseOk;
         }
-        // A path given ahead is not asked again: the choice fails and the workflow says why.
-        if (answer == Answer::GivenAhead) {
-            return kChooseDialogFailed;
-        }
-        // Like the desktop's file dialog, only an existing file can be chosen.
-        m_out << LoadString(kStrFileNotFound) << '\n';
     }
 }
 

@@ -235,12 +235,15 @@ TEST_F(ConsoleUi, FileChoiceRefusesMissingPathsAndCancelsOnAnEmptyLine) {
               kChooseOk);
     EXPECT_EQ(path, file);  // case and inner blanks kept
     const std::string shown = out.str();
-    size_t refusals = 0;
-    for (size_t at = shown.find("File not found error!"); at != std::string::npos;
-         at = shown.find("File not found error!", at + 1)) {
-        ++refusals;
-    }
-    EXPECT_EQ(refusals, 2u);  // the missing file and the directory
+    const auto count = [&shown](const std::string& text) {
+        size_t found = 0;
+        for (size_t at = shown.find(text); at != std::string::npos; at = shown.find(text, at + 1)) {
+            ++found;
+        }
+        return found;
+    };
+    EXPECT_EQ(count(LoadString(kStrFileNotFound)), 1u);  // the missing file
+    EXPECT_EQ(count(LoadString(kStrFileError)), 1u);     // the directory: it exists
     EXPECT_NE(shown.find("Firmware Files (*.fw )"), std::string::npos);
     EXPECT_EQ(Ui("   \n" + file + "\n").ChooseFile(LoadString(kStrFilter), "", &path),
               kChooseCancelled);
@@ -362,6 +365,16 @@ TEST_F(ConsoleUpdate, BothAnswersGivenAheadReadNothing) {
     EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrFileNotFound)),
               std::string::npos)
         << out.str();
+
+    // A path given ahead is the file as named: no blanks dropped. A directory exists: the
+    // loader refuses it.
+    EXPECT_EQ(Run(unread, {1, good + " "}), 1);
+    EXPECT_NE(out.str().find(LoadString(kStrFileNotFound)), std::string::npos) << out.str();
+    EXPECT_EQ(Run(unread, {1, dir.Path()}), 1);
+    EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrFileError)),
+              std::string::npos)
+        << out.str();
+    EXPECT_EQ(out.str().find("Downloading firmware"), std::string::npos);  // nothing sent
 
     EXPECT_EQ(Run(unread, {1, good}), 0);
     EXPECT_EQ(InputRead(), 0);
