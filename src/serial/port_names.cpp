@@ -7,8 +7,6 @@
 // then /dev/ttyACM<k>, then on-board ports /dev/ttyS<k> with a UART behind them, each family in
 // numeric order of k. The system console is never among the devices found. Found devices fill
 // the slots that no device is named for, in their order; a device is never in two slots.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -66,16 +64,10 @@ PortInfo Named(const std::string& device, const std::string& namedBy,
     return info;
 }
 
-// Whether two device paths lead to the same device: the same path once links are followed, or
-// the same character device.
+// Whether two device paths lead to the same device: the same path once links are followed
+// (/dev/serial/by-id/... and /dev/ttyUSB0).
 bool SameDevice(const std::string& a, const std::string& b) {
-    if (Resolved(a) == Resolved(b)) {
-        return true;
-    }
-    struct stat first {};
-    struct stat second {};
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
-           S_ISCHR(first.st_mode) && S_ISCHR(second.st_mode) && first.st_rdev == second.st_rdev;
+    return Resolved(a) == Resolved(b);
 }
 
 // The device named for `slot` (the program's, else the environment's) and what named it.

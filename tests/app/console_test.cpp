@@ -93,12 +93,15 @@ TEST(ConsoleAnswers, ControlCharactersFromOutsideAreMadeVisible) {
     EXPECT_EQ(TerminalLine("\xc2\x9b"
                            "2J|\x9b|\xc0\xaf|\xe9"),
               "\\u009b2J|\\x9b|\\xc0\\xaf|\\xe9");
+    // The C1 range at both ends, and the characters just outside it.
+    EXPECT_EQ(TerminalLine("\x7e\x7f\xc2\x80|\xc2\x9f\xc2\xa0"), "~\\x7f\\u0080|\\u009f\xc2\xa0");
 }
 
 TEST(PortList, SlotsMarksDevicesBeyondAndTheConsoleNeverSearched) {
     PortMap map;
     map.com[0] = {"/dev/ttyUSB0", "FTDI FT232R USB UART, serial A12345, USB 0403:6001", ""};
-    map.com[1] = {"/dev/ttyUSB1", "USB Serial, USB 1a86:7523", "TK358FW_COM2"};
+    map.com[1] = {"/dev/ttyUSB1", "USB\x1b[2J Serial\x9b, USB 1a86:7523", "TK358FW_COM2"};
+    map.com[2] = {"", "/dev/ttyUSB0 is COM1", "TK358FW_COM3"};
     map.com[3] = {"/tmp/notes", "not a terminal (a regular file)", "TK358FW_COM4"};
     map.unmapped = {{"/dev/ttyS1", "on-board serial port, 16550A UART", ""}};
     map.skipped = {{"/dev/ttyS0", "the system console (on-board serial port, 16550A UART)", ""}};
@@ -106,8 +109,8 @@ TEST(PortList, SlotsMarksDevicesBeyondAndTheConsoleNeverSearched) {
     WritePortList(out, map);
     EXPECT_EQ(out.str(),
               "COM1  /dev/ttyUSB0  FTDI FT232R USB UART, serial A12345, USB 0403:6001\n"
-              "COM2  /dev/ttyUSB1  USB Serial, USB 1a86:7523  (from TK358FW_COM2)\n"
-              "COM3  no device\n"
+              "COM2  /dev/ttyUSB1  USB\\x1b[2J Serial\\x9b, USB 1a86:7523  (from TK358FW_COM2)\n"
+              "COM3  no device     /dev/ttyUSB0 is COM1  (from TK358FW_COM3)\n"
               "COM4  /tmp/notes    not a terminal (a regular file)  (from TK358FW_COM4)\n"
               "\nAlso found (set TK358FW_COMn=DEVICE, n = 1 to 4, to use one as COMn):\n"
               "      /dev/ttyS1    on-board serial port, 16550A UART\n"
