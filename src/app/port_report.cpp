@@ -78,8 +78,10 @@ std::string FixText(const PortAttempt& attempt, const PortInfo& info) {
 
 const PortInfo& InfoOf(const PortAttempt& attempt, const PortMap& map) {
     static const PortInfo kNone;
-    const bool known = attempt.portNumber >= 1 && attempt.portNumber <= 4;
-    return known ? map.com[static_cast<size_t>(attempt.portNumber - 1)] : kNone;
+    if (attempt.portNumber < 1 || attempt.portNumber > 4) {
+        return kNone;
+    }
+    return map.com[static_cast<size_t>(attempt.portNumber - 1)];
 }
 
 // "COM1 (/dev/ttyUSB0)": a device of another name is named (on Windows COMn is mostly the
