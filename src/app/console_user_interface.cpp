@@ -193,7 +193,9 @@ void CConsoleUserInterface::ShowMessage(const std::string& text, const std::stri
     WriteTitle();
     m_out << TerminalText(text) << '\n';
     if (!extendedText.empty()) {
-        m_out << '\n' << extendedText;
+        // The reasons quote devices, programs and the system's words: nothing of them may drive
+        // the terminal (made visible once more; what is made visible stays as it is).
+        m_out << '\n' << TerminalText(extendedText);
     }
     if (text == LoadString(kStrUpdateFailed) && !m_retryProcedure.empty()) {
         m_out << "The retry procedure: " << TerminalLine(m_retryProcedure) << '\n';
