@@ -1,13 +1,15 @@
 // POSIX serial devices (real ports, USB adapters and pseudo-terminals) behind the port seam.
 //
-// A device must be a terminal: what is not one is refused before it is opened. It is opened
+// A device must be a terminal and not the system console: anything else is refused before it is
+// opened. Before a serial device is opened, the programs that hold it open are looked up: the
+// search of all ports leaves such a device alone, a chosen port names them. It is opened
 // non-blocking and exclusively (an flock against other instances of this tool, TIOCEXCL against
 // other openers; a device another program holds exclusively is refused), then put into a raw
 // binary mode. Every failure keeps the system's reason. The terminal state it had before is kept
 // in the port registry, which puts it back when the port closes or when a signal ends the
-// process. Input that the kernel
-// already holds is moved into a buffer of this driver whenever the caller waits for more, so that
-// the wait can block in poll() until a new byte arrives; queue counts include that buffer.
+// process. Input that the kernel already holds is moved into a buffer of this driver whenever
+// the caller waits for more, so that the wait can block in poll() until a new byte arrives; queue
+// counts include that buffer. Writes follow the rule both drivers share (bounded_write.hpp).
 //
 // Pseudo-terminals accept break requests (TIOCSBRK/TIOCCBRK succeed on Linux), so a break needs
 // no special case.
