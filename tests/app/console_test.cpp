@@ -369,10 +369,12 @@ TEST_F(ConsoleUpdate, BothAnswersGivenAheadReadNothing) {
               std::string::npos)
         << out.str();
 
-    // A path given ahead is the file as named: no blanks dropped. A directory exists: the
-    // loader refuses it.
+    // A path given ahead is the file as named: no blanks dropped (Windows itself drops them
+    // from the end of a name). A directory exists: the loader refuses it.
+#ifndef _WIN32
     EXPECT_EQ(Run(unread, {1, good + " "}), 1);
     EXPECT_NE(out.str().find(LoadString(kStrFileNotFound)), std::string::npos) << out.str();
+#endif
     EXPECT_EQ(Run(unread, {1, dir.Path()}), 1);
     EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrFileError)),
               std::string::npos)
