@@ -135,7 +135,12 @@ class VirtualPortSystem final : public IPortSystem {
     void Describe(int portNumber, PortInfo info);
     // Opening the port fails for this reason until RefuseOpen is called with PortProblem::None.
     void RefuseOpen(int portNumber, PortFailure failure);
+    // Another program ("agetty, process 612") holds the port's device open from now on (empty:
+    // none): the search leaves the port alone, a chosen port opens and names it.
+    void HoldElsewhere(int portNumber, std::string holder);
     std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override;
+    std::unique_ptr<IPortDriver> OpenToSearch(const std::string& name,
+                                              PortFailure* failure) override;
     PortMap Ports() override;
     // How many times each port was opened successfully, for tests.
     int OpenCount(int portNumber) const;
@@ -145,6 +150,7 @@ class VirtualPortSystem final : public IPortSystem {
     int m_opens[5] = {};
     std::optional<PortInfo> m_infos[5];
     PortFailure m_refusals[5];
+    std::string m_holders[5];
 };
 
 }  // namespace sim

@@ -413,9 +413,29 @@ std::unique_ptr<IPortDriver> VirtualPortSystem::Open(const std::string& name,
     }
     ++m_opens[portNumber];
     if (failure != nullptr) {
-        *failure = PortFailure{};
+        *failure = PortFailure{PortProblem::None, 0, {}, m_holders[portNumber]};
     }
     return driver;
+}
+
+std::unique_ptr<IPortDriver> VirtualPortSystem::OpenToSearch(const std::string& name,
+                                                             PortFailure* failure) {
+    const bool named =
+        name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' && name[3] <= '4';
+    if (named && !m_holders[name[3] - '0'].empty()) {
+        if (failure != nullptr) {
+            *failure = PortFailure{PortProblem::InUse, 0, "held open by another program",
+                                   m_holders[name[3] - '0']};
+        }
+        return nullptr;
+    }
+    return Open(name, failure);
+}
+
+void VirtualPortSystem::HoldElsewhere(int portNumber, std::string holder) {
+    if (portNumber >= 1 && portNumber <= 4) {
+        m_holders[portNumber] = std::move(holder);
+    }
 }
 
 PortMap VirtualPortSystem::Ports() {

@@ -48,6 +48,9 @@ bool OpenPty(Pty* pty) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard output must not pass its number on to the
+    // pseudo-terminal, which would then carry the printed device path to the tool as input.
+    FillClosedStandardDescriptors();
     std::string error;
     const auto options =
         camsim::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &error);

@@ -90,6 +90,9 @@ class IUserInterface {
     // Beep, then a message box with the title string, one OK button and the information icon.
     // `extendedText` (may be empty) goes under the text: what lies behind it, line by line.
     virtual void ShowMessage(const std::string& text, const std::string& extendedText) = 0;
+    // A warning that asks for no answer (a line or more, each ending in a line feed), while the
+    // update goes on. By default written to standard error, made visible (TerminalText).
+    virtual void ShowNotice(const std::string& text);
     // The open-file dialog: kChooseOk with the chosen (existing) file's path, kChooseCancelled,
     // or kChooseDialogFailed.
     virtual int16_t ChooseFile(const std::string& filter, const std::string& initialName,
@@ -150,6 +153,17 @@ class CSignalsHeld {
 
 // True inside the transfer's section once a second SIGINT or SIGTERM has come.
 bool TransferStopRequested();
+
+// What a run that a stop request ends at once still writes: the end of its wire trace (the
+// closing of the open port and the summary). The owner prepares it anew whenever it changes;
+// the system's handler takes it and writes it, as the last thing before the process ends.
+namespace last_words {
+// Publishes `text` (at most 1 KiB is kept) to be written to descriptor `fd`; fd -1 or an empty
+// text withdraws it.
+void Prepare(int fd, std::string_view text);
+// Takes the published text, once (lock-free, async-signal-safe); false when there is none.
+bool Take(int* fd, const char** text, size_t* length);
+}  // namespace last_words
 
 // ---------------------------------------------------------------------------------------------
 // The update procedure object.
@@ -287,6 +301,9 @@ void WritePortList(std::ostream& out, const PortMap& map);
 std::string PortsTriedReport(const std::vector<PortAttempt>& tried, const PortMap& map);
 // The same for the last port tried, only when it failed while open (the device went away).
 std::string PortFailureReport(const std::vector<PortAttempt>& tried, const PortMap& map);
+// The warning for a port opened although other programs hold its device open ("tk358fw:
+// warning: COM1 (/dev/ttyS0) is also open in agetty, process 612; ..."), or empty.
+std::string OtherHolderWarning(const std::vector<PortAttempt>& tried, const PortMap& map);
 
 // ---------------------------------------------------------------------------------------------
 // The terminal front end.
@@ -384,6 +401,7 @@ struct UiEvent {
         Progress,        // stage, value, text (empty for none)
         CloseProgress,
         Prompt,  // text = the prompt line after the change (repaint of the prompt bar)
+        Notice,  // text
     };
     Kind kind = Kind::RepaintView;
     int dialog = 0;
@@ -430,6 +448,7 @@ class CScriptedUserInterface final : public IUserInterface, public IPromptBar {
     int RunPortDialog(int16_t* port) override;
     int RunTextDialog(DialogId dialog, const std::string& text) override;
     void ShowMessage(const std::string& text, const std::string& extendedText) override;
+    void ShowNotice(const std::string& text) override;
     int16_t ChooseFile(const std::string& filter, const std::string& initialName,
                        std::string* path) override;
     void BeginWaitCursor() override;

@@ -100,7 +100,7 @@ CConsoleUserInterface::Answer CConsoleUserInterface::Ask(CPresetAnswers::Questio
     m_out << question;
     if (std::optional<std::string> given = m_presets.Take(kind)) {
         *line = std::move(*given);
-        m_out << *line << '\n';
+        m_out << TerminalLine(*line) << '\n';
         m_out.flush();
         return Answer::GivenAhead;
     }
@@ -193,10 +193,12 @@ void CConsoleUserInterface::ShowMessage(const std::string& text, const std::stri
     WriteTitle();
     m_out << TerminalText(text) << '\n';
     if (!extendedText.empty()) {
-        m_out << '\n' << extendedText;
+        // The reasons quote devices, programs and the system's words: nothing of them may drive
+        // the terminal (made visible once more; what is made visible stays as it is).
+        m_out << '\n' << TerminalText(extendedText);
     }
     if (text == LoadString(kStrUpdateFailed) && !m_retryProcedure.empty()) {
-        m_out << "The retry procedure: " << m_retryProcedure << '\n';
+        m_out << "The retry procedure: " << TerminalLine(m_retryProcedure) << '\n';
     }
     std::string line;
     Ask(CPresetAnswers::Question::Acknowledge, "OK (Enter): ", &line);
@@ -215,7 +217,20 @@ int16_t CConsoleUserInterface::ChooseFile(const std::string& filter,
         if (answer == Answer::EndOfInput) {
             return kChooseCancelled;
         }
-        // Blanks around the path are dropped, then one pair of double quotes around it; its
+        std::error_code error;
+        if (answer == Answer::GivenAhead) {
+            // A path given ahead (--file) is taken as the shell gave it. What exists goes to the
+            // loader, which refuses what is no regular file; a missing one is not asked again:
+            // the choice fails and the workflow says why.
+            const std::filesystem::path given = PathFromUtf8(line);
+            if (line.empty() || !std::filesystem::exists(given, error)) {
+                return kChooseDialogFailed;
+            }
+            const std::filesystem::path full = std::filesystem::absolute(given, error);
+            *path = error ? line : Utf8FromPath(full);
+            return kChooseOk;
+        }
+        // Blanks around a typed path are dropped, then one pair of double quotes around it; its
         // letters keep their case.
         const size_t begin = line.find_first_not_of(" \t");
         if (begin == std::string::npos) {
@@ -225,19 +240,17 @@ int16_t CConsoleUserInterface::ChooseFile(const std::string& filter,
         const std::string_view typed =
             WithoutSurroundingQuotes(std::string_view(line).substr(begin, end - begin + 1));
         const std::filesystem::path chosen = PathFromUtf8(typed);
-        std::error_code error;
-        if (!typed.empty() && std::filesystem::exists(chosen, error) &&
-            !std::filesystem::is_directory(chosen, error)) {
+        if (typed.empty() || !std::filesystem::exists(chosen, error)) {
+            // Like the desktop's file dialog, only an existing file can be chosen.
+            m_out << LoadString(kStrFileNotFound) << '\n';
+        } else if (std::filesystem::is_directory(chosen, error)) {
+            // It exists but holds no firmware: asked again, as the dialog would open the folder.
+            m_out << LoadString(kStrFileError) << '\n';
+        } else {
             const std::filesystem::path full = std::filesystem::absolute(chosen, error);
             *path = Utf8FromPath(error ? chosen : full);
             return kChooseOk;
         }
-        // A path given ahead is not asked again: the choice fails and the workflow says why.
-        if (answer == Answer::GivenAhead) {
-            return kChooseDialogFailed;
-        }
-        // Like the desktop's file dialog, only an existing file can be chosen.
-        m_out << LoadString(kStrFileNotFound) << '\n';
     }
 }
 

@@ -1,5 +1,6 @@
 // The ports in words: COM1 to COM4 with their devices, for the port list, the terminal's port
-// question and the desktop port dialog.
+// question and the desktop port dialog. Device names and descriptions come from outside (USB
+// descriptors, the environment): they are shown made visible (TerminalLine).
 #include <algorithm>
 #include <ostream>
 #include <string>
@@ -15,19 +16,19 @@ size_t DeviceWidth(const PortMap& map) {
     size_t width = 0;
     for (const auto* list : {&map.unmapped, &map.skipped}) {
         for (const PortInfo& info : *list) {
-            width = std::max(width, info.device.size());
+            width = std::max(width, TerminalLine(info.device).size());
         }
     }
     for (const PortInfo& info : map.com) {
-        width = std::max(width, info.device.size());
+        width = std::max(width, TerminalLine(info.device).size());
     }
     return width;
 }
 
-// "/dev/ttyUSB0  FTDI ..." with the device padded to `width`.
+// "/dev/ttyUSB0  FTDI ..." with the device padded to `width`; "no device" when there is none.
 std::string DeviceText(const PortInfo& info, size_t width) {
-    std::string text = info.device;
-    std::string about = info.description;
+    std::string text = info.device.empty() ? std::string("no device") : TerminalLine(info.device);
+    std::string about = TerminalLine(info.description);
     if (!info.namedBy.empty()) {
         about += (about.empty() ? "(from " : "  (from ") + info.namedBy + ")";
     }
@@ -42,7 +43,7 @@ std::string DeviceText(const PortInfo& info, size_t width) {
 
 std::string PortLine(int portNumber, const PortInfo& info, size_t deviceWidth) {
     const std::string name = "COM" + std::to_string(portNumber) + "  ";
-    return name + (info.device.empty() ? std::string("no device") : DeviceText(info, deviceWidth));
+    return name + DeviceText(info, deviceWidth);
 }
 
 std::string PortLines(const PortMap& map) {

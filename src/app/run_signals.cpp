@@ -1,7 +1,8 @@
 // The run's answer to the signals that would end it, on POSIX systems.
 //
 // The handler only touches lock-free atomics and calls async-signal-safe functions (write,
-// sigaction, pthread_sigmask, raise, _exit and the ports' release, which is ioctl and close).
+// sigaction, pthread_sigmask, raise, _exit and the ports' release, which is ioctl and close);
+// the wire trace's end is a buffer prepared beforehand (last_words), written with write.
 // Outside an exchange section it ends the process at once, by the same signal, after every open
 // port has been put back as found: nothing the camera is doing is cut short there, and the
 // front end may be waiting in a read or a nested event loop that no flag could reach. Inside a
@@ -44,6 +45,13 @@ void Notify(std::string_view text) {
 
 [[noreturn]] void EndRun(int signalNumber) {
     ReleaseOpenPorts();
+    // The wire trace's end, prepared by its owner: the port's closing and the summary.
+    int fd = -1;
+    const char* words = nullptr;
+    size_t length = 0;
+    if (last_words::Take(&fd, &words, &length)) {
+        [[maybe_unused]] const ssize_t ignored = ::write(fd, words, length);
+    }
     struct sigaction byDefault {};
     byDefault.sa_handler = SIG_DFL;
     sigemptyset(&byDefault.sa_mask);

@@ -115,6 +115,12 @@ void CScriptedUserInterface::ShowMessage(const std::string& text, const std::str
     Record(std::move(event));
 }
 
+void CScriptedUserInterface::ShowNotice(const std::string& text) {
+    UiEvent event = MakeEvent(UiEvent::Kind::Notice);
+    event.text = text;
+    Record(std::move(event));
+}
+
 int16_t CScriptedUserInterface::ChooseFile(const std::string& filter,
                                            const std::string& initialName, std::string* path) {
     FileAnswer answer{kChooseCancelled, {}};

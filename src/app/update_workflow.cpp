@@ -1,6 +1,7 @@
 // The update workflow: port choice, connection, camera inspection, file loop, transfer, result.
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,11 @@ std::string FormatSuccessText(const std::string& format, int major, int minor) {
 }
 
 }  // namespace
+
+void IUserInterface::ShowNotice(const std::string& text) {
+    std::cerr << TerminalText(text);
+    std::cerr.flush();
+}
 
 int ExitStatusFor(CFirmwareUpdater::Outcome outcome) {
     switch (outcome) {
@@ -80,6 +86,12 @@ CFirmwareUpdater::Outcome CFirmwareUpdater::RunUpdate() {
         ShowPrompt(PromptClear);  // the search is over: no "Searching for ..." under the message
         m_ui.ShowMessage(notFoundText, reasons);
         return Outcome::Failed;
+    }
+    // A port chosen although another program holds its device open (the search leaves such
+    // ports alone): the update goes on, with a warning.
+    if (const std::string warning = OtherHolderWarning(link->PortsTried(), m_portMap);
+        !warning.empty()) {
+        m_ui.ShowNotice(warning);
     }
 
     if (alreadyInDownloadMode != 0) {

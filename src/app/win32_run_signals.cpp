@@ -9,6 +9,7 @@
 // exchanges. Closing the console window, logging off and shutting down end the process whatever
 // a handler does: the ports are put back and the process ends with 143. A process started with
 // Ctrl+C switched off never sees it (Windows calls no handler for it).
+#include <io.h>
 #include <windows.h>
 
 #include <string_view>
@@ -47,6 +48,13 @@ int StopStatus(int code) {
 
 [[noreturn]] void EndRun(int code) {
     ReleaseOpenPorts();
+    // The wire trace's end, prepared by its owner: the port's closing and the summary.
+    int fd = -1;
+    const char* words = nullptr;
+    size_t length = 0;
+    if (last_words::Take(&fd, &words, &length)) {
+        ::_write(fd, words, static_cast<unsigned>(length));
+    }
     // No clean-up of the process runs: its thread may be anywhere, as after Windows' own
     // answer to Ctrl+C.
     const auto status = static_cast<UINT>(StopStatus(code));

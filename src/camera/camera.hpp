@@ -98,7 +98,7 @@ struct CameraStatus {
     uint16_t statusByte17 = 0;
     uint32_t statusLong18 = 0;
     uint16_t statusByte1D = 0;
-    uint8_t storeFlags = 0;  // bit 7: store 1 present
+    uint8_t storeFlags = 0;                      // bit 7: store 1 present
     std::array<uint16_t, 4> statusBytes1F = {};  // 0x1F to 0x22
     int16_t store0Pictures = 0;
     std::array<int16_t, 4> store0Figures = {};
@@ -191,40 +191,40 @@ std::optional<int32_t> StoreGroupCount(const CameraStatus& status, int32_t store
 // The camera device interface: camera operations in a fixed slot order.
 // ---------------------------------------------------------------------------------------------
 class CCameraDevice {
-public:
+  public:
     CCameraDevice() = default;
     virtual ~CCameraDevice() = default;  // slot 0
     CCameraDevice(const CCameraDevice&) = delete;
     CCameraDevice& operator=(const CCameraDevice&) = delete;
 
-    virtual int32_t ReadNameTable(NameTable* out);                                   // 1
-    virtual int32_t WriteNameTable(const NameTable& in);                             // 2
-    virtual int32_t SelectName(int16_t index);                                       // 3
-    virtual int32_t ReadGroupTable(int32_t store, std::span<GroupEntry> out);       // 4
-    virtual int32_t GroupCommand(int32_t store, int16_t group);                      // 5
-    virtual int32_t RenameGroup(int32_t store, int16_t group, const NameField& name);  // 6
+    virtual int32_t ReadNameTable(NameTable* out);                                              // 1
+    virtual int32_t WriteNameTable(const NameTable& in);                                        // 2
+    virtual int32_t SelectName(int16_t index);                                                  // 3
+    virtual int32_t ReadGroupTable(int32_t store, std::span<GroupEntry> out);                   // 4
+    virtual int32_t GroupCommand(int32_t store, int16_t group);                                 // 5
+    virtual int32_t RenameGroup(int32_t store, int16_t group, const NameField& name);           // 6
     virtual int32_t MoveItem(int32_t store, int16_t item, int16_t fromGroup, int16_t toGroup);  // 7
-    virtual int32_t ListItems(int32_t store, int16_t group, std::span<ItemName> out);  // 8
-    virtual int32_t Open(int32_t speedCode, int32_t portNumber);                     // 9
-    virtual int32_t Close();                                                         // 10
-    virtual int32_t CheckLink(int32_t ignored);                                      // 11
-    virtual int32_t ReadClockId(CameraClockId* out);                                 // 12
-    virtual int32_t ReadInfo(CameraInfo* out);                                       // 13
-    virtual int32_t SetSpeed(int32_t speedCode);                                     // 14
-    virtual int32_t SetClockId(const CameraClockId* in);                             // 15
-    virtual int32_t Reserved16();                                                    // 16
-    virtual int32_t Reserved17(int32_t ignored);                                     // 17
-    virtual int32_t Reserved18(int32_t ignored);                                     // 18
-    virtual int32_t CheckLink19(int32_t ignored);                                    // 19
-    virtual int32_t CheckLink20(int32_t ignored);                                    // 20
-    virtual int32_t Reserved21();                                                    // 21
-    virtual int32_t Reserved22();                                                    // 22
+    virtual int32_t ListItems(int32_t store, int16_t group, std::span<ItemName> out);           // 8
+    virtual int32_t Open(int32_t speedCode, int32_t portNumber);                                // 9
+    virtual int32_t Close();                              // 10
+    virtual int32_t CheckLink(int32_t ignored);           // 11
+    virtual int32_t ReadClockId(CameraClockId* out);      // 12
+    virtual int32_t ReadInfo(CameraInfo* out);            // 13
+    virtual int32_t SetSpeed(int32_t speedCode);          // 14
+    virtual int32_t SetClockId(const CameraClockId* in);  // 15
+    virtual int32_t Reserved16();                         // 16
+    virtual int32_t Reserved17(int32_t ignored);          // 17
+    virtual int32_t Reserved18(int32_t ignored);          // 18
+    virtual int32_t CheckLink19(int32_t ignored);         // 19
+    virtual int32_t CheckLink20(int32_t ignored);         // 20
+    virtual int32_t Reserved21();                         // 21
+    virtual int32_t Reserved22();                         // 22
 
     int16_t GetResult() const { return m_result; }
     // Maps m_status to m_result, clears m_status and returns the status it read.
     uint32_t FinishOperation();
 
-protected:
+  protected:
     int32_t m_preferredSpeed = 2304;
     int32_t m_linkSpeed = 96;
     int16_t m_packetSize = 0;
@@ -238,7 +238,7 @@ protected:
 // picture store operations over the port half.
 // ---------------------------------------------------------------------------------------------
 class CCameraProtocol : public CCameraDevice, public CSerialPort {
-public:
+  public:
     explicit CCameraProtocol(IPortSystem& ports);
 
     // Picture store operations.
@@ -292,7 +292,7 @@ public:
 
     const CameraStatus& DecodedStatus() const { return m_camera; }
 
-protected:
+  protected:
     // Steps of the picture store operations.
     // Link check, status request, decode and store check. Returns the operation's return value
     // when it ends here; otherwise nothing, with the store's group count in `groups`.
@@ -311,7 +311,7 @@ protected:
     // Ends an operation with a result code written directly (m_status stays 0); returns it.
     int32_t EndWithResult(int16_t result);
 
-protected:
+  protected:
     CameraStatus m_camera;                  // what the last status block says
     std::array<uint8_t, 8> m_command = {};  // the command packet
     StatusBlock m_statusBlock = {};
@@ -328,10 +328,10 @@ int NextLowerSpeedCode(int speedCode);
 
 // Writes the port events of a run as lines "<ms since the trace began>  <event>", in the order
 // they happened, and a summary at the end: commands sent, retries, refusals, time-outs, bytes each
-// way. Lines are buffered and handed to the stream (and flushed) at least once a second, before
-// every wait for the line that may last a second or more, at every opening, closing, settings
-// change, break and time-out, and at the end; so a crash or a pulled cable leaves everything but
-// the last moments in the file, and a tool that waits for the camera has written all it saw.
+// way. Each line is handed to the stream (and flushed) as it is made, so a crash or a pulled
+// cable leaves every line in the file. What a run that ends at once would still add (the closing
+// of the open port and the summary) is prepared after every line for a watcher, which can write
+// it where nothing else may be done (a signal handler).
 class CWireTrace {
   public:
     // Writes the heading line (with the calendar time of the start) at once.
@@ -340,10 +340,15 @@ class CWireTrace {
     CWireTrace(const CWireTrace&) = delete;
     CWireTrace& operator=(const CWireTrace&) = delete;
 
-    // Writes the summary and flushes; events after it are not written.
+    // Writes the summary; events after it are not written.
     void Finish();
     // False once a write to the stream has failed.
     bool Good() const { return !m_failed; }
+    // Calls `watcher` now and after every line with EndingText(); an empty function stops it.
+    void WatchEnding(std::function<void(const std::string&)> watcher);
+    // The lines that would end the trace now: "close COMn" while a port is open, and the
+    // summary, timed at the last line; empty once finished.
+    std::string EndingText() const;
 
     // The events, as the tracing port system reports them.
     void PortOpened(const std::string& name, const std::string& device, bool opened,
@@ -356,21 +361,23 @@ class CWireTrace {
     void Wrote(uint32_t atMs, const uint8_t* data, uint32_t n, bool ok);
     void Read(const uint8_t* data, uint32_t n, bool ok);
     void TimedOut(WaitFor what, uint32_t wanted, uint32_t queued);
-    void WaitBegins(uint32_t deadlineMs);
 
   private:
     void Line(uint32_t atMs, const std::string& text);
-    void Flush();
+    std::string LineText(uint32_t atMs, const std::string& text) const;
+    std::string SummaryText() const;
+    void Write(const std::string& text);
     // Packet bookkeeping for the summary; each returns whether the event repeats the one before.
     bool CountWrite(const uint8_t* data, uint32_t n);
     bool CountFrameAttempt(uint32_t n);
 
     std::ostream& m_out;
-    std::string m_buffer;
     uint32_t m_originMs;
-    uint32_t m_bufferedSinceMs = 0;  // time of the oldest line not yet handed to the stream
+    uint32_t m_lastLineMs = m_originMs;
     bool m_finished = false;
     bool m_failed = false;
+    std::string m_openPort;  // the port open now ("COM1"), empty while none is
+    std::function<void(const std::string&)> m_endingWatcher;
 
     std::optional<LineSettings> m_settings;  // as last set on the open port
     QueueCounts m_counts;                    // as last reported
@@ -395,9 +402,14 @@ class CTracingPortSystem final : public IPortSystem {
   public:
     CTracingPortSystem(IPortSystem& inner, CWireTrace& trace);
     std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override;
+    std::unique_ptr<IPortDriver> OpenToSearch(const std::string& name,
+                                              PortFailure* failure) override;
     PortMap Ports() override { return m_inner.Ports(); }
 
   private:
+    std::unique_ptr<IPortDriver> Traced(const std::string& name, std::unique_ptr<IPortDriver> port,
+                                        PortFailure why, PortFailure* failure);
+
     IPortSystem& m_inner;
     CWireTrace& m_trace;
 };

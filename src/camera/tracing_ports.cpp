@@ -73,7 +73,6 @@ class CTracingPortDriver final : public IPortDriver {
     }
 
     void WaitForChange(WaitFor what, uint32_t deadlineMs) override {
-        m_trace.WaitBegins(deadlineMs);
         m_inner->WaitForChange(what, deadlineMs);
     }
 
@@ -97,6 +96,19 @@ std::unique_ptr<IPortDriver> CTracingPortSystem::Open(const std::string& name,
                                                       PortFailure* failure) {
     PortFailure why;
     std::unique_ptr<IPortDriver> port = m_inner.Open(name, &why);
+    return Traced(name, std::move(port), std::move(why), failure);
+}
+
+std::unique_ptr<IPortDriver> CTracingPortSystem::OpenToSearch(const std::string& name,
+                                                              PortFailure* failure) {
+    PortFailure why;
+    std::unique_ptr<IPortDriver> port = m_inner.OpenToSearch(name, &why);
+    return Traced(name, std::move(port), std::move(why), failure);
+}
+
+std::unique_ptr<IPortDriver> CTracingPortSystem::Traced(const std::string& name,
+                                                        std::unique_ptr<IPortDriver> port,
+                                                        PortFailure why, PortFailure* failure) {
     std::string device;
     if (name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' && name[3] <= '4') {
         device = m_inner.Ports().com[static_cast<size_t>(name[3] - '1')].device;
@@ -104,6 +116,8 @@ std::unique_ptr<IPortDriver> CTracingPortSystem::Open(const std::string& name,
     std::string reason;
     if (port == nullptr) {
         reason = why.detail.empty() ? why.text : why.text + " (" + why.detail + ")";
+    } else if (!why.detail.empty()) {
+        reason = "also open in " + why.detail;
     }
     m_trace.PortOpened(name, device, port != nullptr, reason);
     if (failure != nullptr) {

@@ -1,4 +1,5 @@
-// The wire trace: one text line per port event, buffered, and the summary of the run.
+// The wire trace: one text line per port event, handed to the stream as it happens, and the
+// summary of the run.
 //
 // Lines read like the virtual camera's log seen from the other end: "tx" is what the tool sent,
 // "rx" what it read, single bytes as 0xNN, longer writes and reads as their length and bytes in
@@ -13,9 +14,7 @@
 
 namespace {
 
-constexpr uint32_t kFlushEveryMs = 1000;  // no line stays buffered longer than this
-constexpr uint32_t kLongWaitMs = 1000;    // a wait this long or longer is preceded by a flush
-constexpr uint32_t kShortenedBytes = 8;   // bytes shown at each end of a long packet
+constexpr uint32_t kShortenedBytes = 8;  // bytes shown at each end of a long packet
 
 std::string Hex(const uint8_t* data, uint32_t n) {
     std::string text;
@@ -85,12 +84,9 @@ std::string Failed(bool ok) {
 
 }  // namespace
 
-CWireTrace::CWireTrace(std::ostream& out)
-    : m_out(out),
-      m_buffer("# tk358fw wire trace, started " + WallClockText() +
-               "; times in milliseconds since then\n"),
-      m_originMs(NowMs()) {
-    Flush();
+CWireTrace::CWireTrace(std::ostream& out) : m_out(out), m_originMs(NowMs()) {
+    Write("# tk358fw wire trace, started " + WallClockText() +
+          "; times in milliseconds since then\n");
 }
 
 CWireTrace::~CWireTrace() {
@@ -101,43 +97,60 @@ void CWireTrace::Finish() {
     if (m_finished) {
         return;
     }
-    Line(NowMs(), "summary: commands sent " + std::to_string(m_commands) + ", retries " +
-                      std::to_string(m_retries) + ", refusals " + std::to_string(m_refusals) +
-                      ", time-outs " + std::to_string(m_timeouts) + ", bytes sent " +
-                      std::to_string(m_bytesSent) + ", bytes received " +
-                      std::to_string(m_bytesRead + m_bytesDiscarded) + " (discarded unread " +
-                      std::to_string(m_bytesDiscarded) + ")");
-    Flush();
+    Line(NowMs(), SummaryText());
     m_finished = true;
+}
+
+void CWireTrace::WatchEnding(std::function<void(const std::string&)> watcher) {
+    m_endingWatcher = std::move(watcher);
+    if (m_endingWatcher) {
+        m_endingWatcher(EndingText());
+    }
+}
+
+std::string CWireTrace::SummaryText() const {
+    return "summary: commands sent " + std::to_string(m_commands) + ", retries " +
+           std::to_string(m_retries) + ", refusals " + std::to_string(m_refusals) + ", time-outs " +
+           std::to_string(m_timeouts) + ", bytes sent " + std::to_string(m_bytesSent) +
+           ", bytes received " + std::to_string(m_bytesRead + m_bytesDiscarded) +
+           " (discarded unread " + std::to_string(m_bytesDiscarded) + ")";
+}
+
+std::string CWireTrace::EndingText() const {
+    if (m_finished) {
+        return {};
+    }
+    const uint32_t atMs = m_lastLineMs;
+    std::string ending;
+    if (!m_openPort.empty()) {
+        ending = LineText(atMs, "close " + m_openPort);
+    }
+    return ending + LineText(atMs, SummaryText());
+}
+
+std::string CWireTrace::LineText(uint32_t atMs, const std::string& text) const {
+    char time[16];
+    std::snprintf(time, sizeof time, "%12u  ", atMs - m_originMs);
+    return time + text + '\n';
 }
 
 void CWireTrace::Line(uint32_t atMs, const std::string& text) {
     if (m_finished) {
         return;
     }
-    char time[16];
-    std::snprintf(time, sizeof time, "%12u  ", atMs - m_originMs);
-    if (m_buffer.empty()) {
-        m_bufferedSinceMs = atMs;
-    }
-    m_buffer += time;
-    m_buffer += text;
-    m_buffer += '\n';
-    if (TimeReached(NowMs(), m_bufferedSinceMs + kFlushEveryMs)) {
-        Flush();
+    m_lastLineMs = atMs;
+    Write(LineText(atMs, text));
+    if (m_endingWatcher) {
+        m_endingWatcher(EndingText());
     }
 }
 
-void CWireTrace::Flush() {
-    if (m_buffer.empty() || m_finished) {
-        return;
-    }
-    m_out.write(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+void CWireTrace::Write(const std::string& text) {
+    m_out.write(text.data(), static_cast<std::streamsize>(text.size()));
     m_out.flush();
     if (!m_out) {
         m_failed = true;
     }
-    m_buffer.clear();
 }
 
 void CWireTrace::PortOpened(const std::string& name, const std::string& device, bool opened,
@@ -145,16 +158,18 @@ void CWireTrace::PortOpened(const std::string& name, const std::string& device, 
     std::string text = "open " + name + " (" + (device.empty() ? "no device" : device) + ")";
     if (!opened) {
         text += " failed" + (reason.empty() ? "" : ": " + reason);
+    } else if (!reason.empty()) {
+        text += "; " + reason;
     }
     m_settings.reset();
+    m_openPort = opened ? name : std::string();
     Line(NowMs(), text);
-    Flush();
 }
 
 void CWireTrace::PortClosed(const std::string& name) {
     m_settings.reset();
+    m_openPort.clear();
     Line(NowMs(), "close " + name);
-    Flush();
 }
 
 void CWireTrace::SettingsSet(const LineSettings& settings, bool ok) {
@@ -165,12 +180,10 @@ void CWireTrace::SettingsSet(const LineSettings& settings, bool ok) {
     if (ok) {
         m_settings = settings;
     }
-    Flush();
 }
 
 void CWireTrace::BreakSet(bool on, bool ok) {
     Line(NowMs(), std::string(on ? "break on" : "break off") + Failed(ok));
-    Flush();
 }
 
 void CWireTrace::QueuesCounted(const QueueCounts& counts) {
@@ -239,18 +252,6 @@ void CWireTrace::TimedOut(WaitFor what, uint32_t wanted, uint32_t queued) {
     } else {
         Line(NowMs(), "time-out: " + Bytes(wanted) + " to write, " + std::to_string(queued) +
                           " still queued");
-    }
-    Flush();
-}
-
-void CWireTrace::WaitBegins(uint32_t deadlineMs) {
-    if (m_buffer.empty()) {
-        return;
-    }
-    const uint32_t now = NowMs();
-    if (TimeReached(deadlineMs, now + kLongWaitMs) ||
-        TimeReached(now, m_bufferedSinceMs + kFlushEveryMs)) {
-        Flush();
     }
 }
 

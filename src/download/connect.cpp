@@ -65,7 +65,7 @@ int32_t CCameraLink::Connect(int32_t port, int32_t speedCode, CameraInfo* inform
 
     if (port == 0) {
         for (int p = 1; p <= 4; ++p) {
-            m_status = OpenPort(p);
+            m_status = OpenPortToSearch(p);
             if (m_status != kStatusOk) {
                 continue;
             }

@@ -1,5 +1,6 @@
-// Firmware files on POSIX systems: opened without waiting and without taking a terminal, then
-// refused unless fstat finds a regular file.
+// Firmware files on POSIX systems: looked at before they are opened, so that a device is never
+// opened (opening a serial port raises its modem lines), then opened without waiting and without
+// taking a terminal, and refused unless fstat finds the same regular file.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,14 +10,20 @@
 #include "firmware/regular_file.hpp"
 
 CRegularFile::CRegularFile(const std::string& path) {
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) {
+        return;
+    }
     // Opening never waits (a FIFO with no writer would hold the tool for ever) and never makes a
-    // terminal ours; anything but a regular file is then refused before a byte is read.
+    // terminal ours; a path that changed to anything but that regular file meanwhile is then
+    // refused before a byte is read.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return;
     }
     struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_dev != named.st_dev ||
+        status.st_ino != named.st_ino) {
         ::close(fd);
         return;
     }

@@ -5,7 +5,8 @@
 // environment variable TK358FW_COMn when it is set and not empty (for example
 // TK358FW_COM1=/dev/ttyUSB0), else the n-th device found: USB serial adapters /dev/ttyUSB<k>,
 // then /dev/ttyACM<k>, then on-board ports /dev/ttyS<k> with a UART behind them, each family in
-// numeric order of k. The system console is never among the devices found.
+// numeric order of k. The system console is never among the devices found. Found devices fill
+// the slots that no device is named for, in their order; a device is never in two slots.
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -57,8 +58,29 @@ PortInfo Named(const std::string& device, const std::string& namedBy,
         info.description = "no such device";
     } else if (check.problem == PortProblem::NotATerminal) {
         info.description = "not a terminal (" + check.detail + ")";
+    } else if (check.problem == PortProblem::SystemConsole) {
+        info.description = check.text;
     }
     return info;
+}
+
+// Whether two device paths lead to the same device: the same path once links are followed
+// (/dev/serial/by-id/... and /dev/ttyUSB0).
+bool SameDevice(const std::string& a, const std::string& b) {
+    return Resolved(a) == Resolved(b);
+}
+
+// The device named for `slot` (the program's, else the environment's) and what named it.
+PortOverride NamedFor(size_t slot, const PortOverrides& overrides) {
+    if (!overrides[slot].device.empty()) {
+        return overrides[slot];
+    }
+    const std::string variable = "TK358FW_COM" + std::to_string(slot + 1);
+    const char* value = std::getenv(variable.c_str());
+    if (value != nullptr && *value != '\0') {
+        return {value, variable};
+    }
+    return {};
 }
 
 }  // namespace
@@ -66,27 +88,42 @@ PortInfo Named(const std::string& device, const std::string& namedBy,
 PortMap TakePortSnapshot(const PortOverrides& overrides) {
     discovery::FoundDevices found = discovery::FindSerialDevices();
     PortMap map;
-    std::vector<bool> used(found.ports.size(), false);
+    std::array<bool, 4> named = {};
     for (size_t slot = 0; slot < map.com.size(); ++slot) {
-        const std::string variable = "TK358FW_COM" + std::to_string(slot + 1);
-        const char* value = std::getenv(variable.c_str());
-        if (!overrides[slot].device.empty()) {
-            map.com[slot] = Named(overrides[slot].device, overrides[slot].namedBy, found.ports);
-        } else if (value != nullptr && *value != '\0') {
-            map.com[slot] = Named(value, variable, found.ports);
-        } else if (slot < found.ports.size()) {
-            map.com[slot] = found.ports[slot];
+        const PortOverride given = NamedFor(slot, overrides);
+        if (given.device.empty()) {
+            continue;
+        }
+        named[slot] = true;
+        // A device named for an earlier slot already has its COM number.
+        for (size_t earlier = 0; earlier < slot; ++earlier) {
+            if (named[earlier] && !map.com[earlier].device.empty() &&
+                SameDevice(map.com[earlier].device, given.device)) {
+                map.com[slot] = PortInfo{
+                    {}, given.device + " is COM" + std::to_string(earlier + 1), given.namedBy};
+                break;
+            }
+        }
+        if (map.com[slot].namedBy.empty()) {
+            map.com[slot] = Named(given.device, given.namedBy, found.ports);
         }
     }
-    for (const PortInfo& port : map.com) {
-        const std::string real = Resolved(port.device);
-        for (size_t i = 0; i < found.ports.size(); ++i) {
-            used[i] = used[i] || (!port.device.empty() && found.ports[i].device == real);
+    // Found devices take the slots left free, in their order, unless named for a slot already.
+    size_t free = 0;
+    for (PortInfo& device : found.ports) {
+        const bool taken = std::any_of(map.com.begin(), map.com.end(), [&](const PortInfo& port) {
+            return !port.device.empty() && SameDevice(port.device, device.device);
+        });
+        if (taken) {
+            continue;
         }
-    }
-    for (size_t i = 0; i < found.ports.size(); ++i) {
-        if (!used[i]) {
-            map.unmapped.push_back(std::move(found.ports[i]));
+        while (free < map.com.size() && named[free]) {
+            ++free;
+        }
+        if (free < map.com.size()) {
+            map.com[free++] = std::move(device);
+        } else {
+            map.unmapped.push_back(std::move(device));
         }
     }
     map.skipped = std::move(found.consoles);

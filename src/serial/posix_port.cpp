@@ -1,13 +1,15 @@
 // POSIX serial devices (real ports, USB adapters and pseudo-terminals) behind the port seam.
 //
-// A device must be a terminal: what is not one is refused before it is opened. It is opened
+// A device must be a terminal and not the system console: anything else is refused before it is
+// opened. Before a serial device is opened, the programs that hold it open are looked up: the
+// search of all ports leaves such a device alone, a chosen port names them. It is opened
 // non-blocking and exclusively (an flock against other instances of this tool, TIOCEXCL against
 // other openers; a device another program holds exclusively is refused), then put into a raw
 // binary mode. Every failure keeps the system's reason. The terminal state it had before is kept
 // in the port registry, which puts it back when the port closes or when a signal ends the
-// process. Input that the kernel
-// already holds is moved into a buffer of this driver whenever the caller waits for more, so that
-// the wait can block in poll() until a new byte arrives; queue counts include that buffer.
+// process. Input that the kernel already holds is moved into a buffer of this driver whenever
+// the caller waits for more, so that the wait can block in poll() until a new byte arrives; queue
+// counts include that buffer. Writes follow the rule both drivers share (bounded_write.hpp).
 //
 // Pseudo-terminals accept break requests (TIOCSBRK/TIOCCBRK succeed on Linux), so a break needs
 // no special case.
@@ -23,9 +25,11 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "serial/bounded_write.hpp"
 #include "serial/line_time.hpp"
 #include "serial/port_registry.hpp"
 #include "serial/posix_checks.hpp"
@@ -36,8 +40,6 @@ namespace {
 
 // Input this driver holds beyond the kernel's own queue.
 constexpr size_t kMaxBufferedInput = 65536;
-// Extra allowance for a write to be taken by the device, beyond twice its line time.
-constexpr uint32_t kWriteSlackMs = 1000;
 
 using line_time::LineTimeMs;
 using line_time::RemainingMs;
@@ -63,7 +65,10 @@ class PosixPortDriver final : public IPortDriver {
     PosixPortDriver& operator=(const PosixPortDriver&) = delete;
 
     PortFailure LastFailure() const override {
-        return m_lastError != 0 ? posix::RunFailure(m_lastError) : PortFailure{};
+        if (m_lastError != 0) {
+            return posix::RunFailure(m_lastError);
+        }
+        return m_stalled.value_or(PortFailure{});
     }
 
     // The kernel's queues have fixed sizes.
@@ -114,48 +119,18 @@ class PosixPortDriver final : public IPortDriver {
         return true;
     }
 
-    // Returns once the device has taken every byte, so that purging the output queue afterwards
-    // cannot discard any of them. Bounded by twice the line time plus a second.
+    // Hands the bytes over and waits until they have left, by the drivers' common rule.
     bool Write(const uint8_t* data, uint32_t n) override {
         if (m_failed) {
             return false;
         }
-        IClock& clock = SystemClock();
-        const uint32_t giveUpAt = clock.NowMs() + 2 * LineTimeMs(n, m_baudRate) + kWriteSlackMs;
-        uint32_t done = 0;
-        while (done < n) {
-            const ssize_t written = write(m_fd, data + done, n - done);
-            if (written > 0) {
-                done += static_cast<uint32_t>(written);
-                continue;
-            }
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-                return Failed();
-            }
-            if (RemainingMs(clock, giveUpAt) == 0 || !PollFor(POLLOUT, clock, giveUpAt)) {
-                return false;
-            }
+        Output output(*this);
+        const bounded_write::Result result =
+            bounded_write::Write(output, SystemClock(), data, n, m_baudRate);
+        if (result.outcome == bounded_write::Outcome::Stalled) {
+            m_stalled = bounded_write::StalledFailure(n, result);
         }
-        for (;;) {
-            int out = 0;
-            if (ioctl(m_fd, TIOCOUTQ, &out) != 0) {
-                return false;
-            }
-            if (out == 0) {
-                return true;
-            }
-            const int remaining = RemainingMs(clock, giveUpAt);
-            if (remaining == 0) {
-                return false;
-            }
-            const uint32_t drainMs =
-                std::max<uint32_t>(1, LineTimeMs(static_cast<uint64_t>(out), m_baudRate));
-            clock.SleepUntilMs(clock.NowMs() +
-                               std::min<uint32_t>(drainMs, static_cast<uint32_t>(remaining)));
-        }
+        return result.outcome == bounded_write::Outcome::Written;
     }
 
     bool Read(uint8_t* data, uint32_t n) override {
@@ -210,6 +185,42 @@ class PosixPortDriver final : public IPortDriver {
     }
 
   private:
+    // The device's side of the write rule.
+    class Output final : public bounded_write::IDevice {
+      public:
+        explicit Output(PosixPortDriver& driver) : m_driver(driver) {}
+        int64_t Hand(const uint8_t* data, uint32_t n, uint32_t deadlineMs) override {
+            for (;;) {
+                const ssize_t written = write(m_driver.m_fd, data, n);
+                if (written >= 0) {
+                    return written;
+                }
+                if (errno == EINTR) {
+                    continue;
+                }
+                if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                    m_driver.Failed();
+                    return -1;
+                }
+                if (!m_driver.PollFor(POLLOUT, SystemClock(), deadlineMs)) {
+                    return m_driver.m_failed ? -1 : 0;
+                }
+            }
+        }
+        bool Unsent(uint32_t* count) override {
+            int out = 0;
+            if (ioctl(m_driver.m_fd, TIOCOUTQ, &out) != 0) {
+                m_driver.Failed();
+                return false;
+            }
+            *count = static_cast<uint32_t>(out);
+            return true;
+        }
+
+      private:
+        PosixPortDriver& m_driver;
+    };
+
     // Keeps errno as the reason for the failure being reported (the first reason once the port
     // has failed for good); returns false.
     bool Failed() {
@@ -259,6 +270,7 @@ class PosixPortDriver final : public IPortDriver {
     uint32_t m_baudRate = 9600;
     LineSettings m_kept;
     std::deque<uint8_t> m_input;
+    std::optional<PortFailure> m_stalled;  // the latest write that gave up, while none failed
 };
 
 // Names the programs holding the device when `failure` says it is in use.
@@ -270,10 +282,29 @@ PortFailure WithHolders(PortFailure failure, const std::string& path) {
     return failure;
 }
 
-// Opens the terminal at `path` exclusively and makes it raw; null with the reason in `why`.
-std::unique_ptr<IPortDriver> OpenTerminal(const std::string& path, PortFailure& why) {
+// The programs other than this one holding the serial device at `path` open, or empty. The
+// other side of a pseudo-terminal always has a program (the virtual camera): it is not asked.
+std::string OtherHolders(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || posix::IsPseudoTerminal(info.st_rdev)) {
+        return {};
+    }
+    return posix::HoldersOf(info.st_rdev);
+}
+
+// Opens the terminal at `path` exclusively and makes it raw; null with the reason in `why`. When
+// `searching`, a device another program holds open is refused before it is opened; otherwise
+// the holders are named in why.detail of the port opened all the same.
+std::unique_ptr<IPortDriver> OpenTerminal(const std::string& path, bool searching,
+                                          PortFailure& why) {
     why = posix::CheckTerminalPath(path);
     if (why.problem != PortProblem::None) {
+        return nullptr;
+    }
+    const std::string holders = OtherHolders(path);
+    if (searching && !holders.empty()) {
+        why = posix::OpenFailure(EBUSY, path);
+        why.detail = holders;
         return nullptr;
     }
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -313,22 +344,33 @@ std::unique_ptr<IPortDriver> OpenTerminal(const std::string& path, PortFailure& 
         why.problem = PortProblem::SetupFailed;
         return nullptr;
     }
+    why = PortFailure{PortProblem::None, 0, {}, holders};
     return driver;
 }
 
 }  // namespace
 
 std::unique_ptr<IPortDriver> CPosixPortSystem::Open(const std::string& name, PortFailure* failure) {
+    return OpenSlot(name, false, failure);
+}
+
+std::unique_ptr<IPortDriver> CPosixPortSystem::OpenToSearch(const std::string& name,
+                                                            PortFailure* failure) {
+    return OpenSlot(name, true, failure);
+}
+
+std::unique_ptr<IPortDriver> CPosixPortSystem::OpenSlot(const std::string& name, bool searching,
+                                                        PortFailure* failure) {
     PortFailure why{PortProblem::NoDevice, 0, "no device stands for " + name, {}};
     std::unique_ptr<IPortDriver> port;
     if (name.size() == 4 && name.compare(0, 3, "COM") == 0 && name[3] >= '1' && name[3] <= '4') {
         const std::string& path = m_map.com[static_cast<size_t>(name[3] - '1')].device;
         if (!path.empty()) {
-            port = OpenTerminal(path, why);
+            port = OpenTerminal(path, searching, why);
         }
     }
     if (failure != nullptr) {
-        *failure = port != nullptr ? PortFailure{} : std::move(why);
+        *failure = std::move(why);
     }
     return port;
 }

@@ -114,8 +114,10 @@ enum class PortProblem : uint8_t {
     PermissionDenied,  // this user may not use the device
     InUse,             // another program holds the device
     NotATerminal,      // the name leads to something that is no serial device
+    SystemConsole,     // the device is the system console (kernel messages, a login)
     SetupFailed,       // the device opened but its line could not be set up
     DeviceGone,        // the device went away while it was open
+    OutputStalled,     // a write was not taken or not sent within its allowance
     Failed,            // any other failure; the system's text says what
 };
 
@@ -124,7 +126,8 @@ struct PortFailure {
     int systemError = 0;  // the operating system's error number; 0 when there is none
     std::string text;     // the operating system's words for it
     // What more the system can tell: for InUse the program holding the device ("minicom,
-    // process 1234"), for PermissionDenied the group that may use it ("dialout").
+    // process 1234"), for PermissionDenied the group that may use it ("dialout"). After an
+    // opening that succeeded (problem None): the other programs that hold the device open.
     std::string detail;
 };
 
@@ -173,8 +176,17 @@ class IPortSystem {
   public:
     virtual ~IPortSystem() = default;
     // The open port, or null when it is absent, busy, not permitted or cannot be set up; then
-    // *failure (when not null) says why.
+    // *failure (when not null) says why. A port opened although another program holds the
+    // device open leaves that program's name in failure->detail (problem None).
     virtual std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) = 0;
+    // The same for the search of all ports: a device that another program holds open without
+    // locking it (a login on a serial line, a modem daemon) is not opened but refused as InUse,
+    // so that nothing is written to it. A port system whose devices no other program can hold
+    // opens as Open does.
+    virtual std::unique_ptr<IPortDriver> OpenToSearch(const std::string& name,
+                                                      PortFailure* failure) {
+        return Open(name, failure);
+    }
     // What COM1 to COM4 stand for; the same for the whole life of the port system.
     virtual PortMap Ports() = 0;
 };
@@ -188,9 +200,11 @@ struct PortOverride {
 using PortOverrides = std::array<PortOverride, 4>;
 
 // Takes the mapping of COM1 to COM4 on this machine once, without opening any device. COMn is
-// the device the program names in `overrides`, else the one in TK358FW_COMn when that is set,
-// else the n-th device found: USB serial adapters (ttyUSB, then ttyACM, each in numeric order),
-// then on-board ports (ttyS) with a UART behind them. The system console is never among them.
+// the device the program names in `overrides`, else the one in TK358FW_COMn when that is set.
+// The devices found fill the slots left free, in their order: USB serial adapters (ttyUSB, then
+// ttyACM, each in numeric order), then on-board ports (ttyS) with a UART behind them. A device
+// is never in two slots (one named for a second slot leaves that slot without a device), and the
+// system console is never among the devices found.
 PortMap TakePortSnapshot(const PortOverrides& overrides = {});
 
 // The serial ports of the operating system this program runs on, taken once for the run: on
@@ -205,15 +219,21 @@ const char* SystemPortsHelp();
 // How to use a port found beyond COM1 to COM4 on this system, for the port list.
 const char* SystemOtherPortsHelp();
 
-// POSIX serial devices over termios, as the snapshot maps them. A device must be a terminal; it
-// is opened exclusively and made raw.
+// POSIX serial devices over termios, as the snapshot maps them. A device must be a terminal and
+// not the system console; it is opened exclusively and made raw. Another program holding a
+// serial device open (not a pseudo-terminal, whose other side always has a program) is named in
+// the failure's detail, and keeps the search away from it.
 class CPosixPortSystem final : public IPortSystem {
   public:
     explicit CPosixPortSystem(PortMap map) : m_map(std::move(map)) {}
     std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override;
+    std::unique_ptr<IPortDriver> OpenToSearch(const std::string& name,
+                                              PortFailure* failure) override;
     PortMap Ports() override { return m_map; }
 
   private:
+    std::unique_ptr<IPortDriver> OpenSlot(const std::string& name, bool searching,
+                                          PortFailure* failure);
     PortMap m_map;
 };
 
@@ -222,6 +242,12 @@ class CPosixPortSystem final : public IPortSystem {
 // process: on POSIX async-signal-safe, on Windows callable from any thread (an operation on the
 // port in progress is cut short or awaited). The ports' owners then find them closed and failing.
 void ReleaseOpenPorts();
+
+// Opens the null device onto each of the standard descriptors 0, 1 and 2 that is closed, so
+// that no port or file opened later takes one of their numbers (and receives what is meant for
+// standard output or error). Called first thing in main; nothing to do where handles have no
+// such numbers (Windows).
+void FillClosedStandardDescriptors();
 
 // Port baud rate for a speed code (96, 192, 384, 576, 1152, 2304), 0 for other codes.
 uint32_t BaudRateForSpeedCode(int speedCode);
@@ -263,6 +289,9 @@ class CSerialPort {
     std::vector<PortAttempt> PortsTried() const;
 
   protected:
+    // OpenPort for the search of all ports: a device another program holds open is left alone
+    // (IPortSystem::OpenToSearch).
+    uint32_t OpenPortToSearch(int portNumber);
     // ReadPort in every respect (deadline, gap rule, m_recvLen = pending count, status 7) except
     // that on a time-out the pending bytes stay queued for the caller to read or purge.
     uint32_t ReadPortKeepingPending(int timeoutMs);
@@ -282,6 +311,7 @@ class CSerialPort {
   private:
     // The read loop shared by ReadPort and ReadPortKeepingPending.
     uint32_t ReadWithDeadline(int timeoutMs, bool discardPendingOnTimeout);
+    uint32_t OpenPortFor(int portNumber, bool searching);
     // Records a failed opening of `portNumber`; returns kStatusPortFailed.
     uint32_t OpenFailed(int portNumber, PortFailure failure);
 

@@ -25,6 +25,14 @@ PortFailure SetupFailure(const IPortDriver& port) {
     return failure;
 }
 
+// The failure of an open port in place of its attempt's `kept` state (None), which keeps the
+// names of other holders when the port has not failed.
+void KeepFailure(PortFailure& kept, PortFailure failure) {
+    if (failure.problem != PortProblem::None) {
+        kept = std::move(failure);
+    }
+}
+
 }  // namespace
 
 CSerialPort::CSerialPort(IPortSystem& ports) : m_lastReceive(NowMs()), m_ports(ports) {}
@@ -35,6 +43,14 @@ CSerialPort::~CSerialPort() {
 }
 
 uint32_t CSerialPort::OpenPort(int portNumber) {
+    return OpenPortFor(portNumber, false);
+}
+
+uint32_t CSerialPort::OpenPortToSearch(int portNumber) {
+    return OpenPortFor(portNumber, true);
+}
+
+uint32_t CSerialPort::OpenPortFor(int portNumber, bool searching) {
     // Opening again must not leak the handle and buffers of the current opening.
     if (m_hPort != nullptr) {
         ClosePort();
@@ -44,10 +60,13 @@ uint32_t CSerialPort::OpenPort(int portNumber) {
     name += static_cast<char>('0' + portNumber);
 
     PortFailure failure;
-    std::unique_ptr<IPortDriver> port = m_ports.Open(name, &failure);
+    std::unique_ptr<IPortDriver> port =
+        searching ? m_ports.OpenToSearch(name, &failure) : m_ports.Open(name, &failure);
     if (port == nullptr) {
         return OpenFailed(portNumber, std::move(failure));
     }
+    // Other programs holding the device open (named for a port chosen all the same).
+    const std::string alsoHeldBy = std::move(failure.detail);
     if (!port->SetupQueues(kPortBufferSize, kPortBufferSize) || !port->ClearErrors(nullptr)) {
         return OpenFailed(portNumber, SetupFailure(*port));
     }
@@ -76,7 +95,7 @@ uint32_t CSerialPort::OpenPort(int portNumber) {
         OpenFailed(portNumber, PortFailure{PortProblem::Failed, 0, "not enough memory", {}});
         return kStatusNoMemory;
     }
-    m_portsTried.push_back(PortAttempt{portNumber, true, {}});
+    m_portsTried.push_back(PortAttempt{portNumber, true, {PortProblem::None, 0, {}, alsoHeldBy}});
 
     m_hPort = std::move(port);
     m_sendBuf = sendBuf;
@@ -99,7 +118,7 @@ std::vector<PortAttempt> CSerialPort::PortsTried() const {
     std::vector<PortAttempt> tried = m_portsTried;
     // The port still open may have failed since (its reason is kept on closing).
     if (m_hPort != nullptr && !tried.empty() && tried.back().failure.problem == PortProblem::None) {
-        tried.back().failure = m_hPort->LastFailure();
+        KeepFailure(tried.back().failure, m_hPort->LastFailure());
     }
     return tried;
 }
@@ -108,7 +127,7 @@ void CSerialPort::ClosePort() {
     PurgePort(2);
     if (m_hPort != nullptr && !m_portsTried.empty() &&
         m_portsTried.back().failure.problem == PortProblem::None) {
-        m_portsTried.back().failure = m_hPort->LastFailure();
+        KeepFailure(m_portsTried.back().failure, m_hPort->LastFailure());
     }
     m_hPort.reset();
     m_portSpeed = 96;
@@ -170,7 +189,11 @@ uint32_t CSerialPort::WritePort(int timeoutMs) {
         }
         if (counts.outQueue == 0) {
             if (!m_hPort->Write(m_sendBuf, m_sendLen)) {
-                m_hPort->ClearErrors(nullptr);
+                m_hPort->ClearErrors(&counts);
+                // A write that gave up at its deadline is a time-out on the record too.
+                if (m_hPort->LastFailure().problem == PortProblem::OutputStalled) {
+                    m_hPort->NoteTimeout(WaitFor::OutputDrained, m_sendLen, counts.outQueue);
+                }
                 return kStatusPortFailed;
             }
             return kStatusOk;

@@ -9,8 +9,8 @@
 // read. Reading queued bytes returns at once. A wait for input first moves whatever the driver
 // has queued into a buffer of this driver, then reads one byte with the wait's time as the
 // read's total time-out, so the thread blocks in the driver until the next byte arrives or the
-// time is up; the queue counts include the buffer. Writes are bounded by twice their line time
-// plus a second, in the driver as here.
+// time is up; the queue counts include the buffer. Writes follow the rule both drivers share
+// (serial/bounded_write.hpp): twice their line time plus a second, in the driver as here.
 //
 // Abort on error is set on the line: after a framing error or a break Windows fails every read
 // and write until the error is cleared. Pending errors are therefore cleared before every
@@ -21,8 +21,10 @@
 #include <algorithm>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "serial/bounded_write.hpp"
 #include "serial/line_time.hpp"
 #include "serial/serial.hpp"
 #include "serial/win32_port.hpp"
@@ -35,8 +37,6 @@ using line_time::RemainingMs;
 
 // Input this driver holds beyond the driver's own queue.
 constexpr size_t kMaxBufferedInput = 65536;
-// Extra allowance for a write to be taken by the device, beyond twice its line time.
-constexpr uint32_t kWriteSlackMs = 1000;
 // The most bytes one read takes when the driver's queue is emptied into this driver's buffer.
 constexpr DWORD kTakeChunkBytes = 512;
 
@@ -52,7 +52,10 @@ class Win32PortDriver final : public IPortDriver {
     Win32PortDriver& operator=(const Win32PortDriver&) = delete;
 
     PortFailure LastFailure() const override {
-        return m_lastError != 0 ? win32::RunFailure(m_lastError) : PortFailure{};
+        if (m_lastError != 0) {
+            return win32::RunFailure(m_lastError);
+        }
+        return m_stalled.value_or(PortFailure{});
     }
 
     // A raw binary line with reads that return at once; the rate and framing stay as the port
@@ -153,33 +156,15 @@ class Win32PortDriver final : public IPortDriver {
         return true;
     }
 
-    // Returns once the device has taken every byte, so that purging the output queue afterwards
-    // cannot discard any of them. Bounded by twice the line time plus a second.
+    // Hands the bytes over and waits until they have left, by the drivers' common rule.
     bool Write(const uint8_t* data, uint32_t n) override {
-        IClock& clock = SystemClock();
-        const uint32_t giveUpAt = clock.NowMs() + 2 * LineTimeMs(n, m_baudRate) + kWriteSlackMs;
-        DWORD written = 0;
-        if (!Use([&](HANDLE port) {
-                return ClearLineErrors(port) &&
-                       (m_calls.WriteFile(port, data, n, &written) != 0 || ClearAfterFailure(port));
-            }) ||
-            written != n) {
-            return false;
+        Output output(*this);
+        const bounded_write::Result result =
+            bounded_write::Write(output, SystemClock(), data, n, m_baudRate);
+        if (result.outcome == bounded_write::Outcome::Stalled) {
+            m_stalled = bounded_write::StalledFailure(n, result);
         }
-        for (;;) {
-            COMSTAT status{};
-            if (!Status(&status)) {
-                return false;
-            }
-            if (status.cbOutQue == 0) {
-                return true;
-            }
-            const int remaining = RemainingMs(clock, giveUpAt);
-            if (remaining == 0) {
-                return false;
-            }
-            SleepForDrain(clock, status.cbOutQue, remaining);
-        }
+        return result.outcome == bounded_write::Outcome::Written;
     }
 
     bool Read(uint8_t* data, uint32_t n) override {
@@ -256,6 +241,38 @@ class Win32PortDriver final : public IPortDriver {
     }
 
   private:
+    // The device's side of the write rule. WriteFile itself waits, bounded by the write
+    // time-outs, which give it the rule's allowance.
+    class Output final : public bounded_write::IDevice {
+      public:
+        explicit Output(Win32PortDriver& driver) : m_driver(driver) {}
+        int64_t Hand(const uint8_t* data, uint32_t n, uint32_t deadlineMs) override {
+            if (line_time::RemainingMs(SystemClock(), deadlineMs) == 0) {
+                return 0;
+            }
+            DWORD written = 0;
+            if (!m_driver.Use([&](HANDLE port) {
+                    return m_driver.ClearLineErrors(port) &&
+                           (m_driver.m_calls.WriteFile(port, data, n, &written) != 0 ||
+                            m_driver.ClearAfterFailure(port));
+                })) {
+                return -1;
+            }
+            return written;
+        }
+        bool Unsent(uint32_t* count) override {
+            COMSTAT status{};
+            if (!m_driver.Status(&status)) {
+                return false;
+            }
+            *count = status.cbOutQue;
+            return true;
+        }
+
+      private:
+        Win32PortDriver& m_driver;
+    };
+
     // Runs `call` on the port's handle under the port registry's guard. False, with the reason
     // kept, when the port has failed for good, has been released, or the call fails.
     template <typename Call>
@@ -307,11 +324,12 @@ class Win32PortDriver final : public IPortDriver {
         return Use([&](HANDLE port) { return m_calls.ClearCommError(port, &errors, status) != 0; });
     }
 
-    // A write may take twice its line time plus a second: a multiplier per byte and a constant.
+    // The driver's own bound on a write: the rule's allowance, as a multiplier per byte and a
+    // constant.
     static DWORD WriteMsPerByte(uint32_t baudRate) { return 2 * LineTimeMs(1, baudRate); }
     void SetWriteTimeouts() {
         m_timeouts.WriteTotalTimeoutMultiplier = WriteMsPerByte(m_baudRate);
-        m_timeouts.WriteTotalTimeoutConstant = kWriteSlackMs;
+        m_timeouts.WriteTotalTimeoutConstant = bounded_write::kWriteSlackMs;
     }
 
     // Reads return at once with what is queued (waitMs 0), or take up to waitMs in all. A read
@@ -373,6 +391,7 @@ class Win32PortDriver final : public IPortDriver {
     DWORD m_lastError = 0;  // the system's error of the latest failure, 0 while none
     uint32_t m_baudRate = 9600;
     std::deque<uint8_t> m_input;
+    std::optional<PortFailure> m_stalled;  // the latest write that gave up, while none failed
 };
 
 }  // namespace

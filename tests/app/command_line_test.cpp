@@ -43,7 +43,9 @@ TEST(CommandLine, PortAndFileAnswers) {
         {{"--console", "--port", "5"}, -2, "", nullptr},
         {{"--console", "--port", "q"}, -2, "", nullptr},
         {{"--console", "--port", ""}, -2, "", nullptr},
-        {{"--console", "--file", " "}, -2, "", nullptr},
+        {{"--console", "--file", ""}, -2, "", nullptr},
+        {{"--console", "--file", " "}, -1, "", " "},  // a path as the shell gave it
+        {{"--console", "--file", "trail.fw "}, -1, "", "trail.fw "},
         {{"--port", "1"}, -2, "", nullptr},  // only with --console
         {{"--file", "a.fw"}, -2, "", nullptr},
     };

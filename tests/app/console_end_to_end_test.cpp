@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -94,6 +95,7 @@ class Child {
     Child& operator=(const Child&) = delete;
 
     bool Started() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
     void Write(const std::string& text) {
         ASSERT_EQ(::write(m_in, text.data(), text.size()), static_cast<ssize_t>(text.size()));
     }
@@ -229,6 +231,47 @@ TEST(ProgramsEndToEnd, VersionHelpAndUnknownOptions) {
     }
     // tk358fw follows the reason with its usage.
     EXPECT_NE(RunToEnd({programs->tool, "--bogus"}).err.find("Usage: tk358fw"), std::string::npos);
+}
+
+// A trace file that would destroy the firmware file or wait for a reader is refused before
+// anything is opened; a stop signal at a question still leaves the trace with its summary.
+TEST(ProgramsEndToEnd, TraceFileRefusalsAndTheEndWrittenAtAStopSignal) {
+    const std::optional<Programs> programs = ProgramsUnderTest();
+    if (!programs) {
+        GTEST_SKIP() << "tk358fw or tk358-camsim has not been built";
+    }
+    apptest::TempDir dir;
+    const std::string firmware = dir.Write("f.fw", apptest::FirmwareFile("0120", 300));
+    const std::string link = dir.Path() + "/link.trace";
+    const std::string fifo = dir.Path() + "/trace.fifo";
+    ASSERT_EQ(::link(firmware.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& [trace, reason] : {std::pair{firmware, std::string("is the firmware file")},
+                                        std::pair{link, std::string("is the firmware file")},
+                                        std::pair{fifo, std::string("no program reads")}}) {
+        const Finished run = RunToEnd({programs->tool, "--console", "--port", "/dev/null", "--file",
+                                       firmware, "--trace", trace});
+        EXPECT_EQ(run.status, 1) << trace;
+        EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "") << trace;
+    }
+    std::ifstream kept(firmware, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(kept)),
+                                     std::istreambuf_iterator<char>());
+    EXPECT_TRUE(bytes == apptest::FirmwareFile("0120", 300));
+
+    const std::string trace = dir.Path() + "/stopped.trace";
+    Child asked({programs->tool, "--console", "--trace", trace}, {});
+    ASSERT_TRUE(asked.Started());
+    ASSERT_TRUE(asked.ReadUntil("Port (Enter: AUTO) or Quit: ", std::chrono::seconds(20)));
+    ::kill(asked.Pid(), SIGTERM);
+    ASSERT_TRUE(asked.Ended(std::chrono::seconds(20)));
+    std::ifstream traced(trace);
+    std::string last;
+    for (std::string line; std::getline(traced, line);) {
+        last = line;
+    }
+    EXPECT_NE(last.find("  summary: commands sent 0,"), std::string::npos) << last;
 }
 
 TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {

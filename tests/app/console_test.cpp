@@ -93,6 +93,8 @@ TEST(ConsoleAnswers, ControlCharactersFromOutsideAreMadeVisible) {
     EXPECT_EQ(TerminalLine("\xc2\x9b"
                            "2J|\x9b|\xc0\xaf|\xe9"),
               "\\u009b2J|\\x9b|\\xc0\\xaf|\\xe9");
+    // The C1 range at both ends, and the characters just outside it.
+    EXPECT_EQ(TerminalLine("\x7e\x7f\xc2\x80|\xc2\x9f\xc2\xa0"), "~\\x7f\\u0080|\\u009f\xc2\xa0");
 }
 
 TEST(Utf8Text, ACharacterCutShortWaitsForTheRestOfItsBytes) {
@@ -121,7 +123,8 @@ TEST(Utf8Text, ACharacterCutShortWaitsForTheRestOfItsBytes) {
 TEST(PortList, SlotsMarksDevicesBeyondAndTheConsoleNeverSearched) {
     PortMap map;
     map.com[0] = {"/dev/ttyUSB0", "FTDI FT232R USB UART, serial A12345, USB 0403:6001", ""};
-    map.com[1] = {"/dev/ttyUSB1", "USB Serial, USB 1a86:7523", "TK358FW_COM2"};
+    map.com[1] = {"/dev/ttyUSB1", "USB\x1b[2J Serial\x9b, USB 1a86:7523", "TK358FW_COM2"};
+    map.com[2] = {"", "/dev/ttyUSB0 is COM1", "TK358FW_COM3"};
     map.com[3] = {"/tmp/notes", "not a terminal (a regular file)", "TK358FW_COM4"};
     map.unmapped = {{"/dev/ttyS1", "on-board serial port, 16550A UART", ""}};
     map.skipped = {{"/dev/ttyS0", "the system console (on-board serial port, 16550A UART)", ""}};
@@ -129,8 +132,8 @@ TEST(PortList, SlotsMarksDevicesBeyondAndTheConsoleNeverSearched) {
     WritePortList(out, map);
     EXPECT_EQ(out.str(),
               "COM1  /dev/ttyUSB0  FTDI FT232R USB UART, serial A12345, USB 0403:6001\n"
-              "COM2  /dev/ttyUSB1  USB Serial, USB 1a86:7523  (from TK358FW_COM2)\n"
-              "COM3  no device\n"
+              "COM2  /dev/ttyUSB1  USB\\x1b[2J Serial\\x9b, USB 1a86:7523  (from TK358FW_COM2)\n"
+              "COM3  no device     /dev/ttyUSB0 is COM1  (from TK358FW_COM3)\n"
               "COM4  /tmp/notes    not a terminal (a regular file)  (from TK358FW_COM4)\n"
               "\nAlso found (" +
                   std::string(SystemOtherPortsHelp()) + "):\n" +
@@ -259,12 +262,15 @@ TEST_F(ConsoleUi, FileChoiceRefusesMissingPathsAndCancelsOnAnEmptyLine) {
               kChooseOk);
     EXPECT_EQ(path, file);  // case and inner blanks kept
     const std::string shown = out.str();
-    size_t refusals = 0;
-    for (size_t at = shown.find("File not found error!"); at != std::string::npos;
-         at = shown.find("File not found error!", at + 1)) {
-        ++refusals;
-    }
-    EXPECT_EQ(refusals, 2u);  // the missing file and the directory
+    const auto count = [&shown](const std::string& text) {
+        size_t found = 0;
+        for (size_t at = shown.find(text); at != std::string::npos; at = shown.find(text, at + 1)) {
+            ++found;
+        }
+        return found;
+    };
+    EXPECT_EQ(count(LoadString(kStrFileNotFound)), 1u);  // the missing file
+    EXPECT_EQ(count(LoadString(kStrFileError)), 1u);     // the directory: it exists
     EXPECT_NE(shown.find("Firmware Files (*.fw )"), std::string::npos);
     EXPECT_EQ(Ui("   \n" + file + "\n").ChooseFile(LoadString(kStrFilter), "", &path),
               kChooseCancelled);
@@ -396,6 +402,18 @@ TEST_F(ConsoleUpdate, BothAnswersGivenAheadReadNothing) {
     EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrFileNotFound)),
               std::string::npos)
         << out.str();
+
+    // A path given ahead is the file as named: no blanks dropped (Windows itself drops them
+    // from the end of a name). A directory exists: the loader refuses it.
+#ifndef _WIN32
+    EXPECT_EQ(Run(unread, {1, good + " "}), 1);
+    EXPECT_NE(out.str().find(LoadString(kStrFileNotFound)), std::string::npos) << out.str();
+#endif
+    EXPECT_EQ(Run(unread, {1, dir.Path()}), 1);
+    EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrFileError)),
+              std::string::npos)
+        << out.str();
+    EXPECT_EQ(out.str().find("Downloading firmware"), std::string::npos);  // nothing sent
 
     EXPECT_EQ(Run(unread, {1, good}), 0);
     EXPECT_EQ(InputRead(), 0);

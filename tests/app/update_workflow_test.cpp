@@ -61,7 +61,9 @@ TEST_F(UpdateWorkflow, CameraNotFoundSaysWhyForEachPortTried) {
     onCom4.ports.Describe(3, {"/dev/ttyS1", "", ""});
     onCom4.ports.Describe(4, {"/tmp/notes", "", "TK358FW_COM4"});
     onCom4.ports.RefuseOpen(2, {PortProblem::PermissionDenied, 13, "Permission denied", "dialout"});
-    onCom4.ports.RefuseOpen(3, {PortProblem::InUse, 16, "Device busy", "minicom, process 77"});
+    // A program's name is anybody's to choose: it never drives the terminal.
+    onCom4.ports.RefuseOpen(
+        3, {PortProblem::InUse, 16, "Device busy", "mini\x1b]0;x\acom, process 77"});
     CScriptedUserInterface ui4;
     CFirmwareUpdater updater4(ui4, onCom4.ports);
     ui4.portAnswers.push_back({kDialogOk, 0});
@@ -85,7 +87,7 @@ TEST_F(UpdateWorkflow, CameraNotFoundSaysWhyForEachPortTried) {
               "  You are not in the group \"dialout\" that may use it. Join it with\n"
               "    sudo usermod -aG dialout $USER\n"
               "  then log out and log in again: a new group counts from a new login on.\n"
-              "COM3 (/dev/ttyS1): busy: held by minicom, process 77\n"
+              "COM3 (/dev/ttyS1): busy: held by mini\\x1b]0;x\\x07com, process 77\n"
               "  Close the program that holds it, then start again.\n"
               "COM4 (/tmp/notes): opened, but no camera answered there\n");
     EXPECT_EQ(messages[1].detail,
@@ -106,8 +108,23 @@ TEST_F(UpdateWorkflow, ChosenPortIsTheOneSearched) {
     EXPECT_EQ(updater3.RunUpdate(), Outcome::Failed);
     EXPECT_EQ(onCom3.ports.OpenCount(3), 0);
     EXPECT_EQ(onCom3.camera.Greetings(), 0);
+    // Another program holds COM3's device open: the search leaves it alone ...
+    onCom3.ports.HoldElsewhere(3, "agetty, process 612");
+    ui3.portAnswers.push_back({kDialogOk, 0});
+    EXPECT_EQ(updater3.RunUpdate(), Outcome::Failed);
+    EXPECT_EQ(onCom3.ports.OpenCount(3), 0);
+    EXPECT_NE(ui3.EventsOf(Kind::Message)
+                  .back()
+                  .detail.find("COM3 (virtual line 3): busy: held by agetty, process 612\n"),
+              std::string::npos);
+    EXPECT_EQ(ui3.Count(Kind::Notice), 0u);
+    // ... and COM3 chosen opens, with a warning that names the program.
     ui3.portAnswers.push_back({kDialogOk, 3});  // COM3: the camera; then quit at the file
     EXPECT_EQ(updater3.RunUpdate(), Outcome::EndedByChoice);
+    ASSERT_EQ(ui3.Count(Kind::Notice), 1u);
+    EXPECT_EQ(ui3.EventsOf(Kind::Notice)[0].text,
+              "tk358fw: warning: COM3 (virtual line 3) is also open in agetty, process 612; what "
+              "that program sends or reads on the line may disturb the update\n");
     EXPECT_GE(onCom3.ports.OpenCount(3), 1);
     EXPECT_EQ(onCom3.ports.OpenCount(1), 0);
     EXPECT_GT(onCom3.camera.Greetings(), 0);

@@ -1,6 +1,9 @@
-// Firmware files that only POSIX systems have: a FIFO without a writer, a file whose reported
-// size exceeds its content, and a file too big for the memory the process may have.
+// Firmware files that only POSIX systems have: a FIFO without a writer, devices, a file whose
+// reported size exceeds its content, and a file too big for the memory the process may have.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,7 +20,7 @@ namespace {
 using firmware_test::Identified;
 using testdir::TempDir;
 
-TEST(FirmwareLoad, FifoWithoutAWriterIsRefusedAtOnce) {
+TEST(FirmwareLoad, FifoDeviceAndTerminalAreRefusedWithoutBeingOpened) {
     TempDir dir;
     FirmwareImage image;
     int64_t found = -1;
@@ -25,10 +28,28 @@ TEST(FirmwareLoad, FifoWithoutAWriterIsRefusedAtOnce) {
     // it hang.
     const std::string fifo = dir.Path() + "/fifo.fw";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    ::alarm(10);
-    EXPECT_EQ(LoadFirmwareFile(fifo, &image, &found), LoadOutcome::OpenOrReadError);
-    ::alarm(0);
-    EXPECT_TRUE(image.bytes.empty());
+    // A pseudo-terminal stands for a serial port: opening it would raise its modem lines.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string terminal = ::ptsname(master);
+    // What the reader opens is seen by a watch on its opening (not on /dev/null, which every
+    // program opens).
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, fifo.c_str(), IN_OPEN), 0);
+    ASSERT_GE(::inotify_add_watch(watch, terminal.c_str(), IN_OPEN), 0);
+    for (const std::string& path : {fifo, std::string("/dev/null"), terminal}) {
+        ::alarm(10);
+        EXPECT_EQ(LoadFirmwareFile(path, &image, &found), LoadOutcome::OpenOrReadError) << path;
+        ::alarm(0);
+        EXPECT_TRUE(image.bytes.empty()) << path;
+    }
+    char event[256];
+    EXPECT_EQ(::read(watch, event, sizeof event), -1) << "a device or FIFO was opened";
+    ::close(watch);
+    ::close(master);
 }
 
 TEST(FirmwareLoad, ReadShorterThanTheSizeFoundIsAReadError) {

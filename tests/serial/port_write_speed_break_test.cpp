@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "line_fixture.hpp"
+#include "serial/bounded_write.hpp"
 
 namespace serial_test {
 namespace {
@@ -71,6 +72,83 @@ TEST_F(PortTest, WriteRefusesMoreThanTheBufferAndAFullDriverQueueFails) {
     // The whole buffer fits the driver's queue.
     port.m_sendLen = kPortBufferSize;
     EXPECT_EQ(port.WritePort(200), kStatusOk);
+}
+
+// The drivers' write rule against a device that takes `perHand` bytes per hand-over (none once
+// `takesUpTo` have gone) and sends one byte per line time (never once `sends` is false).
+TEST(BoundedWrite, EveryByteHandedAndSentWithinTwiceTheLineTimeAndASecond) {
+    class Device final : public bounded_write::IDevice {
+      public:
+        Device(sim::VirtualClock& clock, uint32_t perHand, uint32_t takesUpTo, bool sends)
+            : m_clock(clock), m_perHand(perHand), m_takesUpTo(takesUpTo), m_sends(sends) {}
+        int64_t Hand(const uint8_t*, uint32_t n, uint32_t deadlineMs) override {
+            const uint32_t taken = std::min({n, m_perHand, m_takesUpTo - m_handed});
+            if (taken == 0) {
+                m_clock.SleepUntilMs(deadlineMs);  // no room before the deadline
+            }
+            Send();
+            m_handed += taken;
+            m_queued += taken;
+            return taken;
+        }
+        bool Unsent(uint32_t* count) override {
+            Send();
+            *count = m_queued;
+            return m_failsAt != m_calls++;
+        }
+        // 10 bits at 9,600 bit/s: 1,042 us a byte.
+        void Send() {
+            const uint64_t now = m_clock.NowUs();
+            const auto sent = static_cast<uint32_t>(m_sends ? (now - m_sentUntilUs) / 1042 : 0);
+            m_queued -= std::min(m_queued, sent);
+            m_sentUntilUs = m_queued == 0 ? now : m_sentUntilUs + uint64_t{sent} * 1042;
+        }
+        uint32_t m_failsAt = UINT32_MAX;
+
+      private:
+        sim::VirtualClock& m_clock;
+        uint32_t m_perHand;
+        uint32_t m_takesUpTo;
+        bool m_sends;
+        uint32_t m_handed = 0;
+        uint32_t m_queued = 0;
+        uint64_t m_sentUntilUs = 0;
+        uint32_t m_calls = 0;
+    };
+    const std::vector<uint8_t> bytes(100, 0x55);  // 105 ms at 9,600 bit/s: allowed 1,210 ms
+    const struct {
+        uint32_t perHand;
+        uint32_t takesUpTo;
+        bool sends;
+        bounded_write::Outcome outcome;
+        uint32_t unsent;
+        uint32_t endsAtMs;
+    } cases[] = {
+        {100, 100, true, bounded_write::Outcome::Written, 0, 105},
+        {30, 100, true, bounded_write::Outcome::Written, 0, 105},       // taken in four parts
+        {100, 100, false, bounded_write::Outcome::Stalled, 100, 1210},  // nothing leaves
+        {30, 60, true, bounded_write::Outcome::Stalled, 40, 1210},      // room for 60 only
+    };
+    for (const auto& c : cases) {
+        sim::VirtualClock clock;
+        Device device(clock, c.perHand, c.takesUpTo, c.sends);
+        const bounded_write::Result result =
+            bounded_write::Write(device, clock, bytes.data(), 100, 9600);
+        EXPECT_EQ(result.outcome, c.outcome) << c.perHand << " " << c.takesUpTo;
+        EXPECT_EQ(result.unsent, c.unsent) << c.perHand << " " << c.takesUpTo;
+        EXPECT_EQ(result.allowedMs, 1210u);
+        EXPECT_EQ(clock.NowMs(), c.endsAtMs) << c.perHand << " " << c.takesUpTo;
+        if (c.outcome == bounded_write::Outcome::Stalled) {
+            const PortFailure why = bounded_write::StalledFailure(100, result);
+            EXPECT_EQ(why.problem, PortProblem::OutputStalled);
+            EXPECT_EQ(why.text, std::to_string(c.unsent) + " of 100 bytes not sent in 1210 ms");
+        }
+    }
+    sim::VirtualClock clock;
+    Device failing(clock, 100, 100, true);
+    failing.m_failsAt = 0;
+    EXPECT_EQ(bounded_write::Write(failing, clock, bytes.data(), 100, 9600).outcome,
+              bounded_write::Outcome::DeviceFailed);
 }
 
 TEST_F(PortTest, PurgeDiscardsOnlyWhatIsAskedFor) {

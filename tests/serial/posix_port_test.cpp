@@ -4,8 +4,10 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
-#include <termios.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "line_fixture.hpp"
+#include "serial/posix_checks.hpp"
 
 namespace serial_test {
 namespace {
@@ -191,6 +194,39 @@ TEST_F(PseudoTerminalTest, APortHeldByAnotherProcessIsBusyAndNamesIt) {
     close(ready[0]);
     ASSERT_EQ(waitpid(child, nullptr, 0), child);
     EXPECT_EQ(port.OpenPort(1), kStatusOk);
+
+    // This process holding it is never named; a pseudo-terminal's holders never keep the
+    // search away (its other side always has a program).
+    struct stat info {};
+    ASSERT_EQ(stat(m_slavePath.c_str(), &info), 0);
+    EXPECT_EQ(posix::HoldersOf(info.st_rdev), "");
+    EXPECT_TRUE(posix::IsPseudoTerminal(info.st_rdev));
+    ASSERT_EQ(stat("/dev/null", &info), 0);
+    EXPECT_FALSE(posix::IsPseudoTerminal(info.st_rdev));
+}
+
+// Started with standard output and error closed, the process gets /dev/null on them before
+// anything is opened: a port opened afterwards never takes their numbers.
+TEST_F(PseudoTerminalTest, ClosedStandardDescriptorsAreFilledBeforeAPortIsOpened) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(STDOUT_FILENO);
+        close(STDERR_FILENO);
+        FillClosedStandardDescriptors();
+        struct stat null {};
+        struct stat out {};
+        struct stat err {};
+        const bool filled = stat("/dev/null", &null) == 0 && fstat(STDOUT_FILENO, &out) == 0 &&
+                            fstat(STDERR_FILENO, &err) == 0 && out.st_rdev == null.st_rdev &&
+                            err.st_rdev == null.st_rdev;
+        std::unique_ptr<IPortDriver> held = m_ports.Open("COM1", nullptr);
+        const int next = dup(STDIN_FILENO);  // the lowest free number
+        _exit(filled && held != nullptr && next > STDERR_FILENO ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 // Whether the port closes or a signal handler releases it before the process ends, the terminal
@@ -261,8 +297,13 @@ TEST(PosixPortReasons, WhatIsNoTerminalIsRefusedUntouched) {
                  {dir, PortProblem::NotATerminal},
                  {"/dev/null", PortProblem::NotATerminal},
                  {dir + "/missing", PortProblem::NoDevice},
-                 {"", PortProblem::NoDevice}};
+                 {"", PortProblem::NoDevice},
+                 {"/dev/console", PortProblem::SystemConsole},
+                 {"/dev/tty0", PortProblem::SystemConsole}};
     for (const auto& c : cases) {
+        if (c.problem == PortProblem::SystemConsole && access(c.device.c_str(), F_OK) != 0) {
+            continue;  // a machine without that device
+        }
         CPosixPortSystem ports = PortsWith(3, c.device);
         TestPort port(ports);
         EXPECT_EQ(port.OpenPort(3), kStatusPortFailed) << c.device;
@@ -273,6 +314,21 @@ TEST(PosixPortReasons, WhatIsNoTerminalIsRefusedUntouched) {
     std::string content;
     std::getline(std::ifstream(file), content);
     EXPECT_EQ(content, "kept");
+
+    // The consoles the kernel names: tty0 stands for the virtual terminal in front.
+    const auto attribute = [&dir](const std::string& path, const std::string& value) {
+        std::filesystem::create_directories(std::filesystem::path(dir + path).parent_path());
+        std::ofstream(dir + path) << value << "\n";
+    };
+    attribute("/console/active", "tty0 ttyS1 ../evil");
+    attribute("/tty0/active", "tty2");
+    attribute("/tty0/dev", "4:0");
+    attribute("/tty2/dev", "4:2");
+    attribute("/ttyS1/dev", "4:65");
+    attribute("/evil/dev", "1:3");
+    const std::vector<dev_t> expected = {makedev(5, 1), makedev(4, 0), makedev(4, 2),
+                                         makedev(4, 65)};
+    EXPECT_EQ(posix::ConsoleDevices(dir), expected);
     std::filesystem::remove_all(dir);
 }
 

@@ -100,11 +100,24 @@ TEST_F(PortSnapshot, OverridesFromTheProgramThenTheEnvironmentAndOneSnapshotPerR
     EXPECT_EQ(map.com[0].description, "Raspberry Pi Pico, USB 2e8a:000a");
     EXPECT_EQ(map.com[1].device, "/dev/ttyS10");
     EXPECT_EQ(map.com[1].namedBy, "TK358FW_COM2");
-    EXPECT_EQ(map.com[2].device, "/dev/ttyACM0");  // the third device found, as before
-    EXPECT_EQ(map.com[3].device, "/dev/ttyS1");
-    ASSERT_EQ(map.unmapped.size(), 2u);  // no COMn stands for these now
-    EXPECT_EQ(map.unmapped[0].device, "/dev/ttyUSB0");
-    EXPECT_EQ(map.unmapped[1].device, "/dev/ttyUSB1");
+    // The devices found fill the free slots in their order, none of them twice.
+    EXPECT_EQ(map.com[2].device, "/dev/ttyUSB0");
+    EXPECT_EQ(map.com[2].namedBy, "");
+    EXPECT_EQ(map.com[3].device, "/dev/ttyUSB1");
+    ASSERT_EQ(map.unmapped.size(), 1u);  // no COMn stands for it now
+    EXPECT_EQ(map.unmapped[0].device, "/dev/ttyS1");
+
+    // A device named for a second slot is not there twice: that slot has none.
+    setenv("TK358FW_COM3", "/dev/ttyACM0", 1);
+    map = TakePortSnapshot(overrides);
+    EXPECT_EQ(map.com[2].device, "");
+    EXPECT_EQ(map.com[2].namedBy, "TK358FW_COM3");
+    EXPECT_EQ(map.com[2].description, "/dev/ttyACM0 is COM1");
+    EXPECT_EQ(map.com[3].device, "/dev/ttyUSB0");
+    ASSERT_EQ(map.unmapped.size(), 2u);
+    EXPECT_EQ(map.unmapped[0].device, "/dev/ttyUSB1");
+    unsetenv("TK358FW_COM3");
+    map = ports.Ports();
 
     // An adapter plugged in during the run changes nothing for this run; the next one sees it.
     unsetenv("TK358FW_COM1");
@@ -112,7 +125,7 @@ TEST_F(PortSnapshot, OverridesFromTheProgramThenTheEnvironmentAndOneSnapshotPerR
     Add(Adapter("1-5", "ttyUSB2", "067b", "2303", "A: product=USB-Serial Controller"));
     map = ports.Ports();
     EXPECT_EQ(map.com[0].device, "/dev/ttyACM0");
-    EXPECT_EQ(map.unmapped.size(), 2u);
+    EXPECT_EQ(map.unmapped.size(), 1u);
     const PortMap next = TakePortSnapshot();
     EXPECT_EQ(next.com[2].device, "/dev/ttyUSB2");
     EXPECT_EQ(next.com[2].description, "USB-Serial Controller, USB 067b:2303");

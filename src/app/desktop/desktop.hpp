@@ -144,9 +144,13 @@ class CYieldingPortSystem final : public IPortSystem {
   public:
     CYieldingPortSystem(IPortSystem& inner, CUiPump& pump) : m_inner(inner), m_pump(pump) {}
     std::unique_ptr<IPortDriver> Open(const std::string& name, PortFailure* failure) override;
+    std::unique_ptr<IPortDriver> OpenToSearch(const std::string& name,
+                                              PortFailure* failure) override;
     PortMap Ports() override { return m_inner.Ports(); }
 
   private:
+    std::unique_ptr<IPortDriver> Yielding(std::unique_ptr<IPortDriver> port);
+
     IPortSystem& m_inner;
     CUiPump& m_pump;
 };

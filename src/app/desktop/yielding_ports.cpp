@@ -2,7 +2,15 @@
 
 std::unique_ptr<IPortDriver> CYieldingPortSystem::Open(const std::string& name,
                                                        PortFailure* failure) {
-    std::unique_ptr<IPortDriver> port = m_inner.Open(name, failure);
+    return Yielding(m_inner.Open(name, failure));
+}
+
+std::unique_ptr<IPortDriver> CYieldingPortSystem::OpenToSearch(const std::string& name,
+                                                               PortFailure* failure) {
+    return Yielding(m_inner.OpenToSearch(name, failure));
+}
+
+std::unique_ptr<IPortDriver> CYieldingPortSystem::Yielding(std::unique_ptr<IPortDriver> port) {
     if (!port) {
         return nullptr;
     }

@@ -70,8 +70,8 @@ void AddUnattendedOptions(CLI::App& app, std::string* port, std::string* file,
             ->type_name("FILE")
             ->check(CLI::Validator(
                 [](const std::string& value) {
-                    const bool blank = value.find_first_not_of(" \t") == std::string::npos;
-                    return blank ? std::string("FILE is empty") : std::string();
+                    // A path as the shell gave it: blanks are part of it.
+                    return value.empty() ? std::string("FILE is empty") : std::string();
                 },
                 ""));
     if (CLI::Option* console = app.get_option_no_throw("--console"); console != nullptr) {
@@ -122,12 +122,13 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
         result.exitStatus = 0;
         return result;
     } catch (const CLI::ParseError& error) {
-        err << "tk358fw: " << error.what() << "\n\n" << app.help();
+        // The reason may quote an option's value: shown made visible.
+        err << "tk358fw: " << TerminalText(error.what()) << "\n\n" << app.help();
         result.action = CommandLine::Action::Exit;
         result.exitStatus = kUsageErrorStatus;
         return result;
     } catch (const std::exception& error) {
-        err << "tk358fw: " << error.what() << '\n';
+        err << "tk358fw: " << TerminalText(error.what()) << '\n';
         result.action = CommandLine::Action::Exit;
         result.exitStatus = kUsageErrorStatus;
         return result;

@@ -33,6 +33,9 @@ int RunFrontEnd(const CommandLine& command, int argc, char** argv, IPortSystem& 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard output or error must not pass its number on
+    // to the port or the trace file.
+    FillClosedStandardDescriptors();
     // Closed pipes, hang-ups and stop signals are answered the same way by both front ends.
     const CRunSignals signals;
     // Text in and out is UTF-8, the arguments too, whatever the system's code page.
@@ -46,6 +49,12 @@ int main(int argc, char** argv) {
                                                  argumentTexts.data(), std::cout, std::cerr);
     if (command.action == CommandLine::Action::Exit) {
         return command.exitStatus;
+    }
+    if (command.answers.file && TraceWouldOverwrite(command.tracePath, *command.answers.file)) {
+        std::cerr << "tk358fw: the trace file " << TerminalLine(command.tracePath)
+                  << " is the firmware file " << TerminalLine(*command.answers.file)
+                  << "; the trace would destroy it: name another trace file\n";
+        return 1;
     }
     // One look at the machine's serial ports serves the whole run; --port DEVICE stands for
     // COM1.
