@@ -5,7 +5,8 @@
 // exchange section the handler puts every open port back as found (the port registry waits for,
 // or cuts short, an operation in progress on it) and ends the process at once with the status
 // of a Ctrl+C. Inside a section it only counts; the section's owner acts on the count between
-// exchanges. Closing the console window, logging off and shutting down end the process whatever
+// exchanges; while the transfer's result is shown, the process ends with the result's status.
+// Closing the console window, logging off and shutting down end the process whatever
 // a handler does: the ports are put back and the process ends the same way. A process started
 // with Ctrl+C switched off never sees it (Windows calls no handler for it).
 #include <windows.h>
@@ -36,13 +37,21 @@ void Notify(std::string_view text) {
               &written, nullptr);
 }
 
+std::string_view AgainText(int /*code*/) {
+    return "press Ctrl-C again";  // Ctrl+C or Ctrl+Break, either counts
+}
+
 [[noreturn]] void EndRun(int /*code*/) {
+    // While the transfer's result is shown the run ends with the result's status.
+    const int resultStatus = ResultExitStatus();
+    const UINT status =
+        resultStatus >= 0 ? static_cast<UINT>(resultStatus) : UINT{STATUS_CONTROL_C_EXIT};
     ReleaseOpenPorts();
     // No clean-up of the process runs: its thread may be anywhere, as after Windows' own
     // answer to Ctrl+C.
-    TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+    TerminateProcess(GetCurrentProcess(), status);
     // Not reached: TerminateProcess does not return for the calling process.
-    ExitProcess(STATUS_CONTROL_C_EXIT);
+    ExitProcess(status);
 }
 
 }  // namespace stop_requests

@@ -227,8 +227,22 @@ TEST(ProgramsEndToEnd, VersionHelpAndUnknownOptions) {
         EXPECT_EQ(unknown.out, "") << name;
         EXPECT_NE(unknown.err.find("--no-such-option"), std::string::npos) << unknown.err;
     }
-    // tk358fw follows the reason with its usage.
-    EXPECT_NE(RunToEnd({programs->tool, "--bogus"}).err.find("Usage: tk358fw"), std::string::npos);
+    // tk358fw follows the reason with its usage. Its statuses: usage errors 64; a firmware file
+    // given ahead that will not do 65, before the port (which names no device) is tried.
+    const std::pair<std::vector<std::string>, int> statuses[] = {
+        {{"--bogus"}, 64},
+        {{"--console", "--port", "COM5"}, 64},
+        {{"--port", "COM1"}, 64},  // only with --console
+        {{"--console", "--port", "/nonexistent/tty", "--file", "/nonexistent/a.fw"}, 65},
+    };
+    for (const auto& [args, status] : statuses) {
+        std::vector<std::string> command = {programs->tool};
+        command.insert(command.end(), args.begin(), args.end());
+        const Finished run = RunToEnd(command);
+        EXPECT_EQ(run.status, status) << args.back();
+        EXPECT_EQ(run.err.find("Usage: tk358fw") != std::string::npos, status == 64) << run.err;
+        EXPECT_EQ(run.out.find("no such device"), std::string::npos) << run.out;
+    }
 }
 
 TEST(ConsoleEndToEnd, WholeUpdateAgainstTheSimulatorOverAPseudoTerminal) {

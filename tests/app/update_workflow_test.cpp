@@ -110,7 +110,7 @@ TEST_F(UpdateWorkflow, EvenOnePictureInTheCameraEndsTheRunAfterDialog112) {
     world.camera.State().store0.pictures = 1;
     ChoosePort(1);
     ChooseFile(GoodFile());
-    EXPECT_EQ(updater.RunUpdate(), Outcome::EndedByChoice);
+    EXPECT_EQ(updater.RunUpdate(), Outcome::CameraHoldsPictures);
     EXPECT_EQ(Dialogs(), std::vector<int>{kDialogImagesPresent});
     EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text, LoadString(kStrImagesPresent));
     EXPECT_EQ(ui.Count(Kind::ChooseFile), 0u);
@@ -203,7 +203,7 @@ TEST_F(UpdateWorkflow, ShortFileIsRefusedLikeAWrongFileAndNothingIsSent) {
     ChooseFile(dir.Write("short.fw", FirmwareFile("0120", kFirmwareCompleteBytes - 1)));
     ChooseFile(dir.Write("header.fw", FirmwareFile("0120", 130)));
     ui.dialogAnswers = {kDialogOk, kDialogQuit};
-    EXPECT_EQ(updater.RunUpdate(), Outcome::EndedByChoice);
+    EXPECT_EQ(updater.RunUpdate(), Outcome::FileRefused);
     EXPECT_EQ(Dialogs(), (std::vector<int>{kDialogWrongFile, kDialogWrongFile}));
     EXPECT_TRUE(Messages().empty());
     EXPECT_TRUE(world.camera.Blocks().empty());
@@ -215,17 +215,57 @@ TEST_F(UpdateWorkflow, ShortFileIsRefusedLikeAWrongFileAndNothingIsSent) {
 TEST_F(UpdateWorkflow, FailedFileChoiceAndUnreadableFileEndWithTheirMessages) {
     ChoosePort(1);
     ui.fileAnswers.push_back({kChooseDialogFailed, {}});
-    EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
+    EXPECT_EQ(updater.RunUpdate(), Outcome::FileRefused);
     EXPECT_EQ(Messages(), std::vector<std::string>{"File not found error!"});
     ExpectLinkReleased();
 
     ui.ClearEvents();
     ChoosePort(1);
     ChooseFile(dir.Path() + "/vanished.fw");
-    EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
+    EXPECT_EQ(updater.RunUpdate(), Outcome::FileRefused);
     EXPECT_EQ(Messages(), std::vector<std::string>{"File open or read error!"});
     EXPECT_TRUE(Dialogs().empty());
     ExpectCursorBalanced();
+    ExpectLinkReleased();
+}
+
+// A file given ahead is chosen, loaded and checked before the port question: one that will not
+// do ends the run with no port opened, a good one is sent once the camera has been found.
+TEST_F(UpdateWorkflow, FileCheckedFirstEndsTheRunBeforeAnyPortIsOpened) {
+    updater.CheckFileFirst(true);
+    struct Case {
+        std::string file;
+        Outcome outcome;
+        std::vector<std::string> messages;
+        std::vector<int> dialogs;
+    };
+    const Case cases[] = {
+        {dir.Path() + "/vanished.fw", Outcome::FileRefused, {"File open or read error!"}, {}},
+        {dir.Write("short.fw", FirmwareFile("0120", kFirmwareCompleteBytes - 1)),
+         Outcome::FileRefused,
+         {},
+         {kDialogWrongFile}},
+        {GoodFile(), Outcome::Installed, {}, {kDialogSuccess}},
+    };
+    for (const Case& c : cases) {
+        ui.ClearEvents();
+        ChoosePort(1);
+        ChooseFile(c.file);
+        ui.dialogAnswers = {kDialogQuit};
+        const int opensBefore = world.ports.OpenCount(1);
+        ui.onEvent = [&](const UiEvent& e) {
+            if (e.kind == Kind::ChooseFile) {
+                EXPECT_EQ(ui.Count(Kind::PortDialog), 0u) << c.file;
+                EXPECT_EQ(world.ports.OpenCount(1), opensBefore) << c.file;
+            }
+        };
+        EXPECT_EQ(updater.RunUpdate(), c.outcome) << c.file;
+        EXPECT_EQ(Messages(), c.messages) << c.file;
+        EXPECT_EQ(Dialogs(), c.dialogs) << c.file;
+        EXPECT_EQ(world.ports.OpenCount(1) > opensBefore, c.outcome == Outcome::Installed)
+            << c.file;
+    }
+    EXPECT_EQ(world.camera.Blocks().size(), 768u);
     ExpectLinkReleased();
 }
 

@@ -30,6 +30,10 @@ int CGuiUserInterface::RunPortDialog(int16_t* port) {
 }
 
 int CGuiUserInterface::RunTextDialog(DialogId dialog, const std::string& text) {
+    if (ResultShownWithoutWaiting()) {
+        // A stop request came during the transfer: the tool ends with the result, unasked.
+        return dialog == kDialogSuccess ? kDialogOk : kDialogQuit;
+    }
     std::unique_ptr<CTextDialog> window = MakeTextDialog(m_owner, dialog, text);
     if (!window) {
         return kDialogQuit;
@@ -38,6 +42,9 @@ int CGuiUserInterface::RunTextDialog(DialogId dialog, const std::string& text) {
 }
 
 void CGuiUserInterface::ShowMessage(const std::string& text, const std::string& extendedText) {
+    if (ResultShownWithoutWaiting()) {
+        return;
+    }
     ShowMessageBox(m_owner, text, extendedText);
 }
 

@@ -16,8 +16,6 @@ constexpr const char* kNoOptionText =
     "Without options: the desktop application (not in this build).";
 #endif
 
-constexpr int kUsageErrorStatus = 1;
-
 constexpr const char* kUnattendedText =
     "\n\n"
     "With --port and --file the update runs unattended: nothing is read from standard input,\n"
@@ -91,7 +89,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
                  "then exits");
     app.footer(std::string(kNoOptionText) + "\n\n" + SystemPortsHelp() +
                "\n"
-               "Exit status: 0 installed, 1 failed, 2 ended by the user's choice.");
+               "Exit status: 0 installed; 1 update failed (camera not found, transfer failed);\n"
+               "2 ended by the user (Quit); 64 usage error; 65 firmware file refused or\n"
+               "unreadable; 69 nothing sent, the camera holds pictures; 130 or 143 stopped by\n"
+               "SIGINT (Ctrl-C) or SIGTERM outside the connection and the transfer.");
     std::string port;
     std::string file;
     AddUnattendedOptions(app, &port, &file, &result.tracePath);
@@ -111,12 +112,12 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
     } catch (const CLI::ParseError& error) {
         err << "tk358fw: " << error.what() << "\n\n" << app.help();
         result.action = CommandLine::Action::Exit;
-        result.exitStatus = kUsageErrorStatus;
+        result.exitStatus = kExitUsage;
         return result;
     } catch (const std::exception& error) {
         err << "tk358fw: " << error.what() << '\n';
         result.action = CommandLine::Action::Exit;
-        result.exitStatus = kUsageErrorStatus;
+        result.exitStatus = kExitUsage;
         return result;
     }
     if (listPorts) {

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     CTraceFile trace(command.tracePath, *ports);
     if (!trace.Error().empty()) {
         std::cerr << "tk358fw: " << trace.Error() << '\n';
-        return 1;
+        return kExitUsage;  // the value of --trace will not do
     }
     const int status = RunFrontEnd(command, argc, argv, trace.Ports());
     trace.Finish(std::cerr);
