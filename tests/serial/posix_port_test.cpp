@@ -4,8 +4,8 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -152,6 +152,19 @@ TEST_F(PseudoTerminalTest, WritesReadsCountsPurgesAndSetsEveryRate) {
     // A pseudo-terminal accepts the break requests.
     EXPECT_TRUE(port.m_hPort->SetBreak(true));
     EXPECT_TRUE(port.m_hPort->SetBreak(false));
+
+    // A speed change and the close wait until the bytes written have had the time to leave the
+    // line: 12 bytes at 1,200 bit/s take 100 ms.
+    for (const bool closing : {false, true}) {
+        ASSERT_EQ(port.SetPortSpeed(2304), kStatusOk);
+        std::fill(port.m_sendBuf, port.m_sendBuf + 12, uint8_t{0x55});
+        port.m_sendLen = 12;
+        const uint32_t start = NowMs();
+        ASSERT_EQ(port.WritePort(2000), kStatusOk);
+        closing ? port.ClosePort() : static_cast<void>(port.SetPortSpeed(96));
+        EXPECT_GE(NowMs() - start, 100u) << closing;
+        EXPECT_EQ(MasterRead(12).size(), 12u);
+    }
 }
 
 // Another instance of the tool (a child process) holds the port: the opening is refused as busy
@@ -201,7 +214,8 @@ TEST_F(PseudoTerminalTest, ClosingOrReleasingPutsTheTerminalBackAsFound) {
     termios found{};
     ASSERT_EQ(tcgetattr(watch, &found), 0);
     found.c_lflag |= ICANON | ECHO | ISIG;
-    found.c_iflag |= ICRNL | IXON;
+    found.c_iflag |= ICRNL | IXON | IXOFF | IXANY;
+    found.c_cflag = (found.c_cflag & ~static_cast<tcflag_t>(CLOCAL)) | CRTSCTS;  // a pty keeps it
     cfsetspeed(&found, B19200);
     ASSERT_EQ(tcsetattr(watch, TCSANOW, &found), 0);
     ASSERT_EQ(tcgetattr(watch, &found), 0);
@@ -209,6 +223,11 @@ TEST_F(PseudoTerminalTest, ClosingOrReleasingPutsTheTerminalBackAsFound) {
     for (const bool releasedBySignalHandler : {false, true}) {
         ASSERT_EQ(port.OpenPort(1), kStatusOk);
         ASSERT_EQ(port.SetPortSpeed(1152), kStatusOk);
+        // Modem lines ignored, receiver on, no flow control of either kind.
+        termios open{};
+        ASSERT_EQ(tcgetattr(watch, &open), 0);
+        EXPECT_EQ(open.c_cflag & (CLOCAL | CREAD | CRTSCTS), tcflag_t{CLOCAL | CREAD});
+        EXPECT_EQ(open.c_iflag & (IXON | IXOFF | IXANY), 0u);
         int exclusive = 0;
         ASSERT_EQ(ioctl(watch, TIOCGEXCL, &exclusive), 0);
         ASSERT_EQ(exclusive, 1);
