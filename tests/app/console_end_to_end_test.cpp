@@ -235,10 +235,9 @@ TEST(ProgramsEndToEnd, VersionHelpAndUnknownOptions) {
         {{"--port", "COM1"}, 64},  // only with --console
         {{"--console", "--port", "/nonexistent/tty", "--file", "/nonexistent/a.fw"}, 65},
     };
-    for (const auto& [args, status] : statuses) {
-        std::vector<std::string> command = {programs->tool};
-        command.insert(command.end(), args.begin(), args.end());
-        const Finished run = RunToEnd(command);
+    for (auto [args, status] : statuses) {
+        args.insert(args.begin(), programs->tool);
+        const Finished run = RunToEnd(args);
         EXPECT_EQ(run.status, status) << args.back();
         EXPECT_EQ(run.err.find("Usage: tk358fw") != std::string::npos, status == 64) << run.err;
         EXPECT_EQ(run.out.find("no such device"), std::string::npos) << run.out;
