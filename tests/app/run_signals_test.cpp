@@ -49,16 +49,15 @@ class StopSignals : public apptest::UpdateWorkflow {
     bool resultUnasked = false;
 };
 
-std::string TransferNotice(const std::string& again) {
-    return "\nthe update is being finished; interrupting now leaves the camera without firmware "
-           "- " +
-           again + " to stop after the current block\n";
-}
+const std::string kTransferNotice =
+    "\nthe update is being finished; interrupting now leaves the camera without firmware - ";
+const std::string kNoticeEnd = " to stop after the current block\n";
 
 // One stop request is acknowledged; the update finishes and its result is shown without waiting
 // for an answer: the run ends with the result.
 TEST_F(StopSignals, OneStopSignalDuringTheTransferIsAcknowledgedAndTheUpdateFinishes) {
-    EXPECT_EQ(UpdateWithSignalsAfterBlocks({100}, SIGTERM), TransferNotice("send SIGTERM again"));
+    EXPECT_EQ(UpdateWithSignalsAfterBlocks({100}, SIGTERM),
+              kTransferNotice + "send SIGTERM again" + kNoticeEnd);
     EXPECT_EQ(outcome, Outcome::Installed);
     EXPECT_EQ(world.camera.Blocks().size(), 768u);
     EXPECT_EQ(Dialogs(), std::vector<int>{kDialogSuccess});
@@ -66,9 +65,9 @@ TEST_F(StopSignals, OneStopSignalDuringTheTransferIsAcknowledgedAndTheUpdateFini
 }
 
 TEST_F(StopSignals, SecondStopSignalStopsTheTransferAfterTheCurrentBlock) {
-    EXPECT_EQ(
-        UpdateWithSignalsAfterBlocks({100, 300}, SIGINT),
-        TransferNotice("press Ctrl-C again") + "\nthe update stops after the current block\n");
+    EXPECT_EQ(UpdateWithSignalsAfterBlocks({100, 300}, SIGINT),
+              kTransferNotice + "press Ctrl-C again" + kNoticeEnd +
+                  "\nthe update stops after the current block\n");
     EXPECT_EQ(outcome, Outcome::Failed);
     EXPECT_TRUE(resultUnasked);
     // Block 300 was under way: it is finished, then the transfer ends as its own stop does.

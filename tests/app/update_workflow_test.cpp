@@ -229,23 +229,6 @@ TEST_F(UpdateWorkflow, FailedFileChoiceAndUnreadableFileEndWithTheirMessages) {
     ExpectLinkReleased();
 }
 
-// A file given ahead is chosen, loaded and checked before the port question (the terminal's
-// tests show a refused one ending the run with no port opened), and sent once the camera is found.
-TEST_F(UpdateWorkflow, FileCheckedFirstComesBeforeThePortQuestion) {
-    updater.CheckFileFirst(true);
-    ChoosePort(1);
-    ChooseFile(GoodFile());
-    ui.dialogAnswers.push_back(kDialogOk);
-    EXPECT_EQ(updater.RunUpdate(), Outcome::Installed);
-    const std::vector<UiEvent>& events = ui.Events();
-    const auto first = std::find_if(events.begin(), events.end(), [](const UiEvent& e) {
-        return e.kind == Kind::ChooseFile || e.kind == Kind::PortDialog;
-    });
-    ASSERT_NE(first, events.end());
-    EXPECT_EQ(first->kind, Kind::ChooseFile);
-    EXPECT_EQ(world.camera.Blocks().size(), 768u);
-}
-
 TEST_F(UpdateWorkflow, FailedTransferShowsTheFailureTextThenMessage10) {
     world.camera.Faults().failBlockIndex = 100;
     ChoosePort(1);
