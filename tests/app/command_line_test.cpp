@@ -46,7 +46,6 @@ TEST(CommandLine, PortAndFileAnswers) {
         {{"--console", "--file", " "}, -2, "", nullptr},
         {{"--port", "1"}, -2, "", nullptr},  // only with --console
         {{"--file", "a.fw"}, -2, "", nullptr},
-        {{"--console", "--port", "COM5"}, -2, "", nullptr},
         {{"--console", "--bogus"}, -2, "", nullptr},
         {{"--console", "--port"}, -2, "", nullptr},  // no value
     };
