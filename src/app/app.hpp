@@ -110,10 +110,12 @@ class IUserInterface {
 // time; the dispositions found are put back after). SIGPIPE and SIGHUP are ignored: a write to a
 // closed pipe or a hung-up terminal just fails, and the update goes on. SIGINT and SIGTERM end
 // the process at once, by that signal, after every open port has been put back as found, except
-// inside an exchange section (CSignalsHeld). A signal the process was started to ignore stays
-// ignored. On Windows the console's Ctrl+C and Ctrl+Break follow the rules of SIGINT and SIGTERM
-// (the process then ends with the status of a Ctrl+C); closing the console ends it at once, the
-// ports put back.
+// inside an exchange section (CSignalsHeld) and while the transfer's result is shown
+// (CResultShown). SIGQUIT ends it at once by that signal, the ports put back first. A signal the
+// process was started to ignore stays ignored. Signals are handled on the thread that made the
+// object (the main thread, which opens and closes the ports). On Windows the console's Ctrl+C and
+// Ctrl+Break follow the rules of SIGINT and SIGTERM (the process then ends with the status of a
+// Ctrl+C); closing the console ends it at once, the ports put back.
 class CRunSignals {
   public:
     CRunSignals();

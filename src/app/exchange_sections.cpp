@@ -1,5 +1,6 @@
-// The exchange sections that stop requests do not interrupt, and the count of the requests held
-// in each. Only lock-free atomics are touched, so that a signal handler may count.
+// The exchange sections that stop requests do not interrupt, the count of the requests held in
+// each, and the transfer's result while it is shown. Only lock-free atomics are touched, so that
+// a signal handler may count and read.
 #include <algorithm>
 #include <array>
 #include <atomic>

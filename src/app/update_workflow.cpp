@@ -69,9 +69,11 @@ std::optional<CFirmwareUpdater::Outcome> CFirmwareUpdater::ChooseUsableFile(Firm
         }
         // A file without the identification, or too short to hold the whole image, is refused
         // before anything is sent.
-        if (CompareIdentification(image->bytes, kIdentificationText, kIdentificationCompared) !=
-                0 ||
-            *size < static_cast<int64_t>(kFirmwareCompleteBytes) || !image->IsComplete()) {
+        const bool usable = CompareIdentification(image->bytes, kIdentificationText,
+                                                  kIdentificationCompared) == 0 &&
+                            *size >= static_cast<int64_t>(kFirmwareCompleteBytes) &&
+                            image->IsComplete();
+        if (!usable) {
             *image = FirmwareImage{};
             m_ui.RepaintView();
             if (m_ui.RunTextDialog(kDialogWrongFile, LoadString(kStrWrongFile)) == kDialogOk) {
