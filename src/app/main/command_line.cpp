@@ -19,7 +19,8 @@ constexpr const char* kNoOptionText =
 constexpr const char* kUnattendedText =
     "\n\n"
     "With --port and --file the update runs unattended: nothing is read from standard input,\n"
-    "a question with Continue or Quit takes Quit, messages are shown and passed. For example:\n"
+    "a question with Continue or Quit takes Quit, messages are shown and passed. With --file\n"
+    "the file is read and checked before any port is opened. For example:\n"
     "  tk358fw --console --port /dev/ttyUSB0 --file TK358_0120.fw --trace update.trace";
 
 // --port: AUTO, COM1 to COM4 or 1 to 4, or a device of this system (a path; on Windows a port
