@@ -113,10 +113,13 @@ class IUserInterface {
 // time; the dispositions found are put back after). SIGPIPE and SIGHUP are ignored: a write to a
 // closed pipe or a hung-up terminal just fails, and the update goes on. SIGINT and SIGTERM end
 // the process at once, by that signal, after every open port has been put back as found, except
-// inside an exchange section (CSignalsHeld). A signal the process was started to ignore stays
-// ignored. On Windows the console's Ctrl+C and Ctrl+Break follow the rules of SIGINT and SIGTERM
-// (the process then exits with 130 or 143, the statuses POSIX shells show for those signals);
-// closing the console ends it at once with 143, the ports put back.
+// inside an exchange section (CSignalsHeld) and while the transfer's result is shown
+// (CResultShown). SIGQUIT ends it at once by that signal, the ports put back first. A signal the
+// process was started to ignore stays ignored. Signals are handled on the thread that made the
+// object (the main thread, which opens and closes the ports). On Windows the console's Ctrl+C and
+// Ctrl+Break follow the rules of SIGINT and SIGTERM (the process then exits with 130 or 143, the
+// statuses POSIX shells show for those signals); closing the console ends it at once with 143,
+// the ports put back.
 class CRunSignals {
   public:
     CRunSignals();
@@ -165,6 +168,22 @@ void Prepare(int fd, std::string_view text);
 bool Take(int* fd, const char** text, size_t* length);
 }  // namespace last_words
 
+// The transfer's result being shown, in force while the object lives. The update is over: a stop
+// request ends the process at once with the result's exit status (the ports put back first)
+// rather than by the request. After a transfer in which a stop request was acknowledged, the
+// result is shown without waiting for an answer (ResultShownWithoutWaiting).
+class CResultShown {
+  public:
+    CResultShown(int exitStatus, bool stopRequested);
+    ~CResultShown();
+    CResultShown(const CResultShown&) = delete;
+    CResultShown& operator=(const CResultShown&) = delete;
+};
+
+// True while a result is shown after a stop request: the front ends show it and wait for no
+// answer (OK is passed, a question with Continue or Quit takes Quit).
+bool ResultShownWithoutWaiting();
+
 // ---------------------------------------------------------------------------------------------
 // The update procedure object.
 // ---------------------------------------------------------------------------------------------
@@ -179,9 +198,11 @@ class CFirmwareUpdater {
     virtual void ShowPrompt(int16_t mode);                // 2
     // The update workflow; returns how it ended.
     enum class Outcome {
-        Installed,      // firmware installed
-        Failed,         // camera not found, file not readable, transfer failed
-        EndedByChoice,  // quit, pictures in the camera, refused file then quit
+        Installed,            // firmware installed
+        Failed,               // camera not found, transfer failed
+        EndedByChoice,        // Quit at the port question or after a cancelled file choice
+        FileRefused,          // the file missing, unreadable, not a firmware file or too short
+        CameraHoldsPictures,  // nothing sent: the pictures are to be saved and deleted first
     };
     virtual Outcome RunUpdate();                                        // 3
     virtual uint16_t ReadWordBigEndian(const uint8_t* bytes);           // 4
@@ -196,6 +217,11 @@ class CFirmwareUpdater {
 
     // The progress callback of the transfer.
     int32_t OnDownloadProgress(uint32_t stage, int32_t value, int32_t, int32_t);
+
+    // With `first` set, RunUpdate chooses, loads and checks the firmware file before it asks for
+    // the port, so that a file given ahead that will not do ends the run before any port is
+    // opened. Otherwise (the default) the file is chosen once the camera has been found.
+    void CheckFileFirst(bool first) { m_fileFirst = first; }
 
     IUserInterface& Ui() { return m_ui; }
     // What COM1 to COM4 stand for during this run.
@@ -215,9 +241,14 @@ class CFirmwareUpdater {
     std::string m_promptText;
 
   private:
+    // The file loop: asks for files until one is loaded whole with the identification, and
+    // returns nothing then (the image and its size set); otherwise the ending of the run.
+    std::optional<Outcome> ChooseUsableFile(FirmwareImage* image, int64_t* size);
+
     IUserInterface& m_ui;
     IPortSystem& m_ports;
     PortMap m_portMap;
+    bool m_fileFirst = false;
 };
 
 // Text that comes from the camera (its ID, and the prompt line that shows it) as display text in
@@ -236,8 +267,8 @@ struct ConsoleAnswers {
 };
 
 // The terminal front end: runs one update on standard input and output; returns the exit status
-// (0 installed, 1 failed, 2 ended by the user's choice or refused). After a failed transfer it
-// names the retry procedure installed beside this program, if there is one.
+// (ExitStatusFor). A firmware file given ahead is checked before any port is opened. After a
+// failed transfer it names the retry procedure installed beside this program, if there is one.
 int RunConsoleUpdate(IPortSystem& ports, const ConsoleAnswers& answers = {});
 // The same on the given streams; `terminal` selects the progress bar redrawn in place, otherwise
 // progress is written as lines; `echoInput` echoes each answer read (input that is no terminal);
@@ -280,7 +311,17 @@ size_t WholeUtf8Length(std::string_view text);
 // A typed path without one pair of surrounding double quotes (as "Copy as path" adds them).
 std::string_view WithoutSurroundingQuotes(std::string_view path);
 
-// The process exit status for an outcome: 0 installed, 1 failed, 2 ended by choice.
+// The process exit statuses, the same in every front end and on every system. A stop request
+// outside the exchanges ends the process by that request instead (130 for SIGINT or Ctrl+C, 143
+// for SIGTERM or Ctrl+Break in a shell).
+constexpr int kExitInstalled = 0;
+constexpr int kExitFailed = 1;        // camera not found, transfer failed
+constexpr int kExitEndedByUser = 2;   // Quit (cancel, close box) at a question or dialog
+constexpr int kExitUsage = 64;        // EX_USAGE: unknown option, bad value, bad combination
+constexpr int kExitFileRefused = 65;  // EX_DATAERR: firmware file missing, unreadable, wrong
+constexpr int kExitCameraHoldsPictures = 69;  // EX_UNAVAILABLE: nothing sent, pictures in it
+
+// The process exit status for an outcome (the constants above).
 int ExitStatusFor(CFirmwareUpdater::Outcome outcome);
 
 // ---------------------------------------------------------------------------------------------
@@ -328,7 +369,8 @@ std::string TerminalLine(std::string_view text);
 // The questions of the terminal front end, and the answers given ahead for them. With both the
 // port and the file given the run is unattended: nothing is read from the input, a question that
 // offers Continue or Quit takes Quit (the safe answer) and a message with only OK is passed. The
-// port and the file answer their own question once; whatever else comes is read as usual.
+// port and the file answer their own question once; whatever else comes is read as usual, unless
+// a result is shown without waiting (ResultShownWithoutWaiting): then each takes its safe answer.
 class CPresetAnswers {
   public:
     enum class Question { Port, File, ContinueOrQuit, Acknowledge };
@@ -336,6 +378,9 @@ class CPresetAnswers {
     explicit CPresetAnswers(ConsoleAnswers answers = {});
     // The answer line for `question` given ahead, or nothing when it is to be read.
     std::optional<std::string> Take(Question question);
+    // The answer that ends or passes `question` without harm: Quit, an empty path (cancel), or
+    // Enter for OK.
+    static std::string SafeAnswer(Question question);
 
   private:
     ConsoleAnswers m_answers;

@@ -20,15 +20,23 @@ std::optional<std::string> CPresetAnswers::Take(Question question) {
             answer = std::exchange(m_answers.file, std::nullopt);
             break;
         case Question::ContinueOrQuit:
-            if (m_unattended) {
-                answer = "Quit";
-            }
-            break;
         case Question::Acknowledge:
             if (m_unattended) {
-                answer = "";
+                answer = SafeAnswer(question);
             }
             break;
     }
     return answer;
+}
+
+std::string CPresetAnswers::SafeAnswer(Question question) {
+    switch (question) {
+        case Question::Port:
+        case Question::ContinueOrQuit:
+            return "Quit";
+        case Question::File:  // an empty path cancels the choice
+        case Question::Acknowledge:
+            break;
+    }
+    return {};
 }

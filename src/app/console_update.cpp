@@ -14,6 +14,8 @@ int RunConsoleUpdate(IPortSystem& ports, std::istream& in, std::ostream& out, bo
     CFirmwareUpdater updater(ui, ports);
     g_pUpdater = &updater;
     ui.Attach(&updater);
+    // A file given ahead is checked before the port is opened.
+    updater.CheckFileFirst(answers.file.has_value());
     updater.ShowPrompt(PromptSelectPort);
     const CFirmwareUpdater::Outcome outcome = updater.RunUpdate();
     out.flush();

@@ -98,7 +98,11 @@ CConsoleUserInterface::Answer CConsoleUserInterface::Ask(CPresetAnswers::Questio
                                                          const std::string& question,
                                                          std::string* line) {
     m_out << question;
-    if (std::optional<std::string> given = m_presets.Take(kind)) {
+    std::optional<std::string> given = m_presets.Take(kind);
+    if (!given && ResultShownWithoutWaiting()) {
+        given = CPresetAnswers::SafeAnswer(kind);
+    }
+    if (given) {
         *line = std::move(*given);
         m_out << TerminalLine(*line) << '\n';
         m_out.flush();

@@ -1,6 +1,10 @@
-// The exchange sections that stop requests do not interrupt, and the count of the requests held
-// in each. Only lock-free atomics are touched, so that a signal handler may count.
+// The exchange sections that stop requests do not interrupt, the count of the requests held in
+// each, and the transfer's result while it is shown. Only lock-free atomics are touched, so that
+// a signal handler may count and read.
+#include <algorithm>
+#include <array>
 #include <atomic>
+#include <cstring>
 #include <string_view>
 
 #include "app/app.hpp"
@@ -10,9 +14,11 @@ namespace {
 
 constexpr std::string_view kConnectNotice =
     "\nthe connection to the camera is being finished; the tool ends after it\n";
-constexpr std::string_view kTransferNotice =
-    "\nthe update is being finished; interrupting now leaves the camera without firmware - press "
-    "Ctrl-C again to stop after the current block\n";
+// The transfer's notice: its start, how to give the request again, its end.
+constexpr std::string_view kTransferNoticeStart =
+    "\nthe update is being finished; interrupting now leaves the camera without firmware - ";
+constexpr std::string_view kTransferNoticeEnd = " to stop after the current block\n";
+constexpr size_t kNoticeRoom = 256;
 constexpr std::string_view kStoppingNotice = "\nthe update stops after the current block\n";
 
 // Which section runs: 0 none, else an ExchangeSection + 1.
@@ -21,7 +27,26 @@ constinit std::atomic<int> s_section{0};
 constinit std::atomic<int> s_received{0};
 constinit std::atomic<int> s_firstRequest{0};
 
+// The exit status of the result being shown (-1: none), and whether it is shown without
+// waiting for an answer.
+constinit std::atomic<int> s_resultStatus{-1};
+constinit std::atomic<bool> s_withoutWaiting{false};
+
 static_assert(std::atomic<int>::is_always_lock_free, "read and written in signal handlers");
+
+// Writes the transfer's notice for stop request `code` in one piece (no allocation: a handler
+// writes it).
+void NotifyTransfer(int code) {
+    const std::string_view again = stop_requests::AgainText(code);
+    std::array<char, kNoticeRoom> text{};
+    size_t length = 0;
+    for (const std::string_view part : {kTransferNoticeStart, again, kTransferNoticeEnd}) {
+        const size_t n = std::min(part.size(), text.size() - length);
+        std::memcpy(text.data() + length, part.data(), n);
+        length += n;
+    }
+    stop_requests::Notify(std::string_view(text.data(), length));
+}
 
 }  // namespace
 
@@ -40,14 +65,32 @@ bool HoldInSection(int code) {
             Notify(kConnectNotice);
         }
     } else if (received == 1) {
-        Notify(kTransferNotice);
+        NotifyTransfer(code);
     } else if (received == 2) {
         Notify(kStoppingNotice);
     }
     return true;
 }
 
+int ResultExitStatus() {
+    return s_resultStatus.load();
+}
+
 }  // namespace stop_requests
+
+CResultShown::CResultShown(int exitStatus, bool stopRequested) {
+    s_withoutWaiting.store(stopRequested);
+    s_resultStatus.store(exitStatus);
+}
+
+CResultShown::~CResultShown() {
+    s_resultStatus.store(-1);
+    s_withoutWaiting.store(false);
+}
+
+bool ResultShownWithoutWaiting() {
+    return s_withoutWaiting.load();
+}
 
 CSignalsHeld::CSignalsHeld(ExchangeSection section) {
     s_received.store(0);

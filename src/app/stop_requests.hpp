@@ -15,10 +15,17 @@ namespace stop_requests {
 // Lock-free and async-signal-safe.
 bool HoldInSection(int code);
 
+// The exit status of the result being shown (CResultShown), or -1 while there is none: a stop
+// request then ends the process with that status. Lock-free and async-signal-safe.
+int ResultExitStatus();
+
 // The system's part:
 // Writes `text` to standard error (async-signal-safe; nothing happens when it is gone).
 void Notify(std::string_view text);
-// Puts every open port back as found and ends the process by stop request `code`.
+// How the user gives stop request `code` once more: "press Ctrl-C again", "send SIGTERM again".
+std::string_view AgainText(int code);
+// Puts every open port back as found and ends the process: with ResultExitStatus() while a
+// result is shown, otherwise by stop request `code`.
 [[noreturn]] void EndRun(int code);
 // The exit status of a run ended by stop request `code`: 130 for SIGINT and Ctrl+C, 143 for
 // SIGTERM, Ctrl+Break and the console closed.

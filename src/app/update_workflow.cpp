@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,20 +40,70 @@ void IUserInterface::ShowNotice(const std::string& text) {
 int ExitStatusFor(CFirmwareUpdater::Outcome outcome) {
     switch (outcome) {
         case CFirmwareUpdater::Outcome::Installed:
-            return 0;
+            return kExitInstalled;
         case CFirmwareUpdater::Outcome::Failed:
-            return 1;
+            return kExitFailed;
         case CFirmwareUpdater::Outcome::EndedByChoice:
-            return 2;
+            return kExitEndedByUser;
+        case CFirmwareUpdater::Outcome::FileRefused:
+            return kExitFileRefused;
+        case CFirmwareUpdater::Outcome::CameraHoldsPictures:
+            return kExitCameraHoldsPictures;
     }
-    return 1;
+    return kExitFailed;
+}
+
+std::optional<CFirmwareUpdater::Outcome> CFirmwareUpdater::ChooseUsableFile(FirmwareImage* image,
+                                                                            int64_t* size) {
+    const std::string& filterText = LoadString(kStrFilter);
+    for (;;) {
+        std::string path;
+        const int16_t choice = ChooseFirmwareFile(true, &path, filterText);
+        if (choice == kChooseCancelled) {
+            m_ui.RepaintView();
+            if (m_ui.RunTextDialog(kDialogSelectionCancelled, LoadString(kStrSelectionCanceled)) ==
+                kDialogOk) {
+                continue;
+            }
+            return Outcome::EndedByChoice;
+        }
+        if (choice != kChooseOk) {
+            return Outcome::FileRefused;  // the file choice has shown its message
+        }
+        if (!LoadFirmwareFile(path, image, size)) {
+            return Outcome::FileRefused;  // the loader has shown its message
+        }
+        // A file without the identification, or too short to hold the whole image, is refused
+        // before anything is sent.
+        const bool usable = CompareIdentification(image->bytes, kIdentificationText,
+                                                  kIdentificationCompared) == 0 &&
+                            *size >= static_cast<int64_t>(kFirmwareCompleteBytes) &&
+                            image->IsComplete();
+        if (!usable) {
+            *image = FirmwareImage{};
+            m_ui.RepaintView();
+            if (m_ui.RunTextDialog(kDialogWrongFile, LoadString(kStrWrongFile)) == kDialogOk) {
+                continue;
+            }
+            return Outcome::FileRefused;
+        }
+        return std::nullopt;
+    }
 }
 
 CFirmwareUpdater::Outcome CFirmwareUpdater::RunUpdate() {
     const std::string& notFoundText = LoadString(kStrCameraNotFound);
     const std::string& failedText = LoadString(kStrUpdateFailed);
-    const std::string& filterText = LoadString(kStrFilter);
     m_viewRect = m_ui.ViewClientRect();
+
+    // A file given ahead is checked before any port is opened.
+    FirmwareImage image;
+    int64_t size = 0;
+    if (m_fileFirst) {
+        if (const std::optional<Outcome> ended = ChooseUsableFile(&image, &size)) {
+            return *ended;
+        }
+    }
 
     // Port choice. The dialog's OK has already put the searching prompt up.
     int16_t port = 0;
@@ -113,76 +164,48 @@ CFirmwareUpdater::Outcome CFirmwareUpdater::RunUpdate() {
             m_ui.RepaintView();
             m_ui.RunTextDialog(kDialogImagesPresent, LoadString(kStrImagesPresent));
             ReleaseLink(link);
-            return Outcome::EndedByChoice;
+            return Outcome::CameraHoldsPictures;
         }
     }
 
-    // File loop.
-    for (;;) {
-        std::string path;
-        const int16_t choice = ChooseFirmwareFile(true, &path, filterText);
-        if (choice == kChooseCancelled) {
-            m_ui.RepaintView();
-            if (m_ui.RunTextDialog(kDialogSelectionCancelled, LoadString(kStrSelectionCanceled)) ==
-                kDialogOk) {
-                continue;
-            }
+    // File loop, unless the file was checked first.
+    if (!m_fileFirst) {
+        if (const std::optional<Outcome> ended = ChooseUsableFile(&image, &size)) {
             ReleaseLink(link);
-            return Outcome::EndedByChoice;
+            return *ended;
         }
-        if (choice != kChooseOk) {
-            ReleaseLink(link);  // the file choice has shown its message
-            return Outcome::Failed;
-        }
+    }
 
-        FirmwareImage image;
-        int64_t size = 0;
-        if (!LoadFirmwareFile(path, &image, &size)) {
-            ReleaseLink(link);  // the loader has shown its message
-            return Outcome::Failed;
-        }
+    // Transferring.
+    ReadFirmwareVersion(std::span<const uint8_t>(image.bytes).subspan(kFirmwareVersionOffset));
+    m_ui.RepaintView();
+    m_ui.BeginWaitCursor();
+    const ProgressCallback progress = [this](int32_t stage, int32_t value, int32_t a, int32_t b) {
+        return OnDownloadProgress(static_cast<uint32_t>(stage), value, a, b);
+    };
+    // From the end of the transfer on its result decides how the run ends, whatever stop request
+    // comes; one acknowledged during the transfer ends the run once the result has been shown.
+    std::optional<CResultShown> shown;
+    int16_t result = 0;
+    {
+        // Stop signals end the transfer only between blocks, the way its own stop does.
+        const CSignalsHeld held(ExchangeSection::Transfer);
+        link->DownloadFirmware(image.Data(), progress);
+        result = link->GetResult();
+        shown.emplace(result == 0 ? kExitInstalled : kExitFailed, held.Received() > 0);
+    }
+    m_ui.EndWaitCursor();
 
-        // A file without the identification, or too short to hold the whole image, is refused
-        // before anything is sent.
-        if (CompareIdentification(image.bytes, kIdentificationText, kIdentificationCompared) != 0 ||
-            size < static_cast<int64_t>(kFirmwareCompleteBytes) || !image.IsComplete()) {
-            image = FirmwareImage{};
-            m_ui.RepaintView();
-            if (m_ui.RunTextDialog(kDialogWrongFile, LoadString(kStrWrongFile)) == kDialogOk) {
-                continue;
-            }
-            ReleaseLink(link);
-            return Outcome::EndedByChoice;
-        }
-
-        // Transferring.
-        ReadFirmwareVersion(std::span<const uint8_t>(image.bytes).subspan(kFirmwareVersionOffset));
-        m_ui.RepaintView();
-        m_ui.BeginWaitCursor();
-        const ProgressCallback progress = [this](int32_t stage, int32_t value, int32_t a,
-                                                 int32_t b) {
-            return OnDownloadProgress(static_cast<uint32_t>(stage), value, a, b);
-        };
-        {
-            // Stop signals end the transfer only between blocks, the way its own stop does.
-            const CSignalsHeld held(ExchangeSection::Transfer);
-            link->DownloadFirmware(image.Data(), progress);
-        }
-        const int16_t result = link->GetResult();
-        m_ui.EndWaitCursor();
-
-        if (result != 0) {
-            image = FirmwareImage{};
-            const std::string reasons = PortFailureReport(link->PortsTried(), m_portMap);
-            ReleaseLink(link);
-            m_ui.ShowMessage(failedText, reasons);
-            return Outcome::Failed;
-        }
-        m_ui.RunTextDialog(
-            kDialogSuccess,
-            FormatSuccessText(LoadString(kStrSuccess), m_fileVersionMajor, m_fileVersionMinor));
+    if (result != 0) {
         image = FirmwareImage{};
+        const std::string reasons = PortFailureReport(link->PortsTried(), m_portMap);
         ReleaseLink(link);
-        return Outcome::Installed;
+        m_ui.ShowMessage(failedText, reasons);
+        return Outcome::Failed;
     }
+    m_ui.RunTextDialog(kDialogSuccess, FormatSuccessText(LoadString(kStrSuccess),
+                                                         m_fileVersionMajor, m_fileVersionMinor));
+    image = FirmwareImage{};
+    ReleaseLink(link);
+    return Outcome::Installed;
 }

@@ -6,9 +6,10 @@
 // or cuts short, an operation in progress on it) and ends the process at once with the status
 // for the request: 130 for Ctrl+C, 143 for Ctrl+Break (what POSIX shells show for SIGINT and
 // SIGTERM). Inside a section it only counts; the section's owner acts on the count between
-// exchanges. Closing the console window, logging off and shutting down end the process whatever
-// a handler does: the ports are put back and the process ends with 143. A process started with
-// Ctrl+C switched off never sees it (Windows calls no handler for it).
+// exchanges; while the transfer's result is shown, the process ends with the result's status.
+// Closing the console window, logging off and shutting down end the process whatever a handler
+// does: the ports are put back and the process ends with 143 (or the result's status). A process
+// started with Ctrl+C switched off never sees it (Windows calls no handler for it).
 #include <io.h>
 #include <windows.h>
 
@@ -46,7 +47,14 @@ int StopStatus(int code) {
     return code == CTRL_C_EVENT ? kInterruptedStatus : kTerminatedStatus;
 }
 
+std::string_view AgainText(int /*code*/) {
+    return "press Ctrl-C again";  // Ctrl+C or Ctrl+Break, either counts
+}
+
 [[noreturn]] void EndRun(int code) {
+    // While the transfer's result is shown the run ends with the result's status.
+    const int resultStatus = ResultExitStatus();
+    const auto status = static_cast<UINT>(resultStatus >= 0 ? resultStatus : StopStatus(code));
     ReleaseOpenPorts();
     // The wire trace's end, prepared by its owner: the port's closing and the summary.
     int fd = -1;
@@ -57,7 +65,6 @@ int StopStatus(int code) {
     }
     // No clean-up of the process runs: its thread may be anywhere, as after Windows' own
     // answer to Ctrl+C.
-    const auto status = static_cast<UINT>(StopStatus(code));
     TerminateProcess(GetCurrentProcess(), status);
     // Not reached: TerminateProcess does not return for the calling process.
     ExitProcess(status);

@@ -40,7 +40,8 @@ int64_t SecondsSinceClockStart(const CameraTime& time) {
 }
 
 // How far the zone's clocks are ahead of standard time at the local time `time` gives, when its
-// daylight-saving flag asks for summer time (0 otherwise, and when the zone knows no such time).
+// daylight-saving flag asks for summer time (0 otherwise, and when the zone has no summer time on
+// that date: the C library would apply an hour even there).
 int64_t SummerShiftSeconds(const CameraTime& time) {
     if (time.isDst == 0) {
         return 0;
@@ -55,6 +56,11 @@ int64_t SummerShiftSeconds(const CameraTime& time) {
     asGiven.tm_isdst = time.isDst;
     std::tm asStandard = asGiven;
     asStandard.tm_isdst = 0;
+    std::tm asTheZoneHasIt = asGiven;
+    asTheZoneHasIt.tm_isdst = -1;
+    if (std::mktime(&asTheZoneHasIt) == static_cast<time_t>(-1) || asTheZoneHasIt.tm_isdst <= 0) {
+        return 0;
+    }
     const time_t given = std::mktime(&asGiven);
     const time_t standard = std::mktime(&asStandard);
     if (given == static_cast<time_t>(-1) || standard == static_cast<time_t>(-1)) {

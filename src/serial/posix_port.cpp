@@ -13,6 +13,13 @@
 //
 // Pseudo-terminals accept break requests (TIOCSBRK/TIOCCBRK succeed on Linux), so a break needs
 // no special case.
+//
+// A settings change and the close first wait until the bytes written have left the line, so that
+// none goes out at the wrong rate or is cut off: the kernel's queue (TIOCOUTQ) empty, then the
+// transmitter itself where the driver can tell (a UART's line status, TIOCSERGETLSR), otherwise
+// until the line has had the time to send the last bytes handed over (an adapter's buffer is in
+// neither). Every step polls through the clock seam up to a bound, so that an adapter that stops
+// sending cannot hang the tool (tcdrain has no bound and waits on no clock).
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -48,7 +55,7 @@ class PosixPortDriver final : public IPortDriver {
   public:
     // Takes the descriptor over before anything on the device changes, keeping its terminal
     // state as found (a device that is no terminal has none).
-    explicit PosixPortDriver(int fd) : m_fd(fd) {
+    explicit PosixPortDriver(int fd) : m_fd(fd), m_lineFreeAt(SystemClock().NowMs()) {
         tty::FoundState found{};
         const bool isTerminal = tty::SaveState(fd, &found);
         m_ticket = port_registry::Enter(fd, isTerminal ? &found : nullptr);
@@ -58,8 +65,12 @@ class PosixPortDriver final : public IPortDriver {
         }
     }
 
-    // Line settings back as found, exclusive use cleared, descriptor (and flock) closed.
-    ~PosixPortDriver() override { port_registry::Release(m_ticket); }
+    // Output sent, line settings back as found, exclusive use cleared, descriptor (and flock)
+    // closed.
+    ~PosixPortDriver() override {
+        DrainOutput();
+        port_registry::Release(m_ticket);
+    }
 
     PosixPortDriver(const PosixPortDriver&) = delete;
     PosixPortDriver& operator=(const PosixPortDriver&) = delete;
@@ -109,6 +120,7 @@ class PosixPortDriver final : public IPortDriver {
     }
 
     bool SetSettings(const LineSettings& settings) override {
+        DrainOutput();
         if (m_failed || !tty::WriteLineSettings(m_fd, settings)) {
             return Failed();
         }
@@ -124,9 +136,14 @@ class PosixPortDriver final : public IPortDriver {
         if (m_failed) {
             return false;
         }
+        IClock& clock = SystemClock();
+        const uint32_t now = clock.NowMs();
+        // The line sends these bytes after those before them.
+        m_lineFreeAt =
+            (TimeReached(now, m_lineFreeAt) ? now : m_lineFreeAt) + LineTimeMs(n, m_baudRate);
         Output output(*this);
         const bounded_write::Result result =
-            bounded_write::Write(output, SystemClock(), data, n, m_baudRate);
+            bounded_write::Write(output, clock, data, n, m_baudRate);
         if (result.outcome == bounded_write::Outcome::Stalled) {
             m_stalled = bounded_write::StalledFailure(n, result);
         }
@@ -221,6 +238,56 @@ class PosixPortDriver final : public IPortDriver {
         PosixPortDriver& m_driver;
     };
 
+    // Waits until the kernel's output queue is empty; false when `giveUpAt` comes first or the
+    // queue cannot be read.
+    bool WaitQueueEmpty(IClock& clock, uint32_t giveUpAt) {
+        for (;;) {
+            int out = 0;
+            if (ioctl(m_fd, TIOCOUTQ, &out) != 0) {
+                return false;
+            }
+            if (out == 0) {
+                return true;
+            }
+            const int remaining = RemainingMs(clock, giveUpAt);
+            if (remaining == 0) {
+                return false;
+            }
+            const uint32_t drainMs =
+                std::max<uint32_t>(1, LineTimeMs(static_cast<uint64_t>(out), m_baudRate));
+            clock.SleepUntilMs(clock.NowMs() +
+                               std::min<uint32_t>(drainMs, static_cast<uint32_t>(remaining)));
+        }
+    }
+
+    // Waits until the bytes written have left the line (see the top of the file), at most twice
+    // the line time of what is still queued plus the write slack.
+    void DrainOutput() {
+        int queued = 0;
+        if (m_failed || ioctl(m_fd, TIOCOUTQ, &queued) != 0) {
+            return;
+        }
+        IClock& clock = SystemClock();
+        const uint32_t giveUpAt =
+            clock.NowMs() + bounded_write::AllowanceMs(static_cast<uint32_t>(queued), m_baudRate);
+        if (!WaitQueueEmpty(clock, giveUpAt)) {
+            return;
+        }
+        int lineStatus = 0;
+        if (ioctl(m_fd, TIOCSERGETLSR, &lineStatus) == 0) {
+            while ((lineStatus & TIOCSER_TEMT) == 0 && RemainingMs(clock, giveUpAt) > 0) {
+                clock.SleepUntilMs(clock.NowMs() + LineTimeMs(1, m_baudRate));
+                if (ioctl(m_fd, TIOCSERGETLSR, &lineStatus) != 0) {
+                    return;
+                }
+            }
+            return;
+        }
+        if (!TimeReached(clock.NowMs(), m_lineFreeAt)) {
+            clock.SleepUntilMs(Earlier(m_lineFreeAt, giveUpAt));
+        }
+    }
+
     // Keeps errno as the reason for the failure being reported (the first reason once the port
     // has failed for good); returns false.
     bool Failed() {
@@ -268,6 +335,7 @@ class PosixPortDriver final : public IPortDriver {
     bool m_failed = false;  // the device went away or failed; every operation fails from now
     int m_lastError = 0;    // errno of the latest failure, 0 while none
     uint32_t m_baudRate = 9600;
+    uint32_t m_lineFreeAt;  // when the last byte written has had the time to leave the line
     LineSettings m_kept;
     std::deque<uint8_t> m_input;
     std::optional<PortFailure> m_stalled;  // the latest write that gave up, while none failed

@@ -48,13 +48,15 @@ TEST(CommandLine, PortAndFileAnswers) {
         {{"--console", "--file", "trail.fw "}, -1, "", "trail.fw "},
         {{"--port", "1"}, -2, "", nullptr},  // only with --console
         {{"--file", "a.fw"}, -2, "", nullptr},
+        {{"--console", "--bogus"}, -2, "", nullptr},
+        {{"--console", "--port"}, -2, "", nullptr},  // no value
     };
     for (const Case& c : cases) {
         const CommandLine line = Parse(c.args);
-        const std::string what = c.args.size() > 2 ? c.args[2] : c.args[0];
+        const std::string what = c.args.size() > 2 ? c.args[2] : c.args.back();
         if (c.port == -2) {
             EXPECT_EQ(line.action, CommandLine::Action::Exit) << what;
-            EXPECT_EQ(line.exitStatus, 1) << what;
+            EXPECT_EQ(line.exitStatus, 64) << what;  // EX_USAGE
             continue;
         }
         EXPECT_EQ(line.action, CommandLine::Action::Console) << what;

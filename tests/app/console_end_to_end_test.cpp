@@ -229,8 +229,21 @@ TEST(ProgramsEndToEnd, VersionHelpAndUnknownOptions) {
         EXPECT_EQ(unknown.out, "") << name;
         EXPECT_NE(unknown.err.find("--no-such-option"), std::string::npos) << unknown.err;
     }
-    // tk358fw follows the reason with its usage.
-    EXPECT_NE(RunToEnd({programs->tool, "--bogus"}).err.find("Usage: tk358fw"), std::string::npos);
+    // tk358fw follows the reason with its usage. Its statuses: usage errors 64; a firmware file
+    // given ahead that will not do 65, before the port (which names no device) is tried.
+    const std::pair<std::vector<std::string>, int> statuses[] = {
+        {{"--bogus"}, 64},
+        {{"--console", "--port", "COM5"}, 64},
+        {{"--port", "COM1"}, 64},  // only with --console
+        {{"--console", "--port", "/nonexistent/tty", "--file", "/nonexistent/a.fw"}, 65},
+    };
+    for (auto [args, status] : statuses) {
+        args.insert(args.begin(), programs->tool);
+        const Finished run = RunToEnd(args);
+        EXPECT_EQ(run.status, status) << args.back();
+        EXPECT_EQ(run.err.find("Usage: tk358fw") != std::string::npos, status == 64) << run.err;
+        EXPECT_EQ(run.out.find("no such device"), std::string::npos) << run.out;
+    }
 }
 
 // A trace file that would destroy the firmware file or wait for a reader is refused before
@@ -251,7 +264,7 @@ TEST(ProgramsEndToEnd, TraceFileRefusalsAndTheEndWrittenAtAStopSignal) {
                                         std::pair{fifo, std::string("no program reads")}}) {
         const Finished run = RunToEnd({programs->tool, "--console", "--port", "/dev/null", "--file",
                                        firmware, "--trace", trace});
-        EXPECT_EQ(run.status, 1) << trace;
+        EXPECT_EQ(run.status, 64) << trace;  // the --trace value will not do
         EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
         EXPECT_EQ(run.out, "") << trace;
     }

@@ -204,6 +204,11 @@ TEST_F(ConsoleUi, EndOfInputRules) {
     EXPECT_EQ(Ui("").ChooseFile(LoadString(kStrFilter), "*.fw ", &path), kChooseCancelled);
     EXPECT_EQ(path, "kept");
     Ui("").ShowMessage("gone", {});  // returns at the end of input
+    // A result shown after a stop request reads no answer: Continue or Quit takes Quit.
+    const CResultShown shown(0, true);
+    in.clear();
+    EXPECT_EQ(Ui("c\n").RunTextDialog(kDialogWrongFile, "x"), kDialogQuit);
+    EXPECT_EQ(in.tellg(), 0);
 }
 
 TEST_F(ConsoleUi, DialogAnswers) {
@@ -376,14 +381,21 @@ TEST_F(ConsoleUpdate, SuccessfulUpdateExitsWith0) {
     EXPECT_NE(shown.find(": AUTO\n"), std::string::npos);  // the echoed answer
 }
 
-TEST_F(ConsoleUpdate, ExitStatusForFailureAndForTheUsersChoice) {
-    EXPECT_EQ(Run("q\n"), 2);
-    world.camera.State().store0.pictures = 1;
-    EXPECT_EQ(Run("1\n\n"), 2);
-    world.camera.State().store0.pictures = 0;
-    EXPECT_EQ(Run("com1\n\nq\n"), 2);  // cancelled, then Quit
-    world.camera.Faults().unplugged = true;
-    EXPECT_EQ(Run("2\n"), 1);  // nothing on COM2
+TEST_F(ConsoleUpdate, ExitStatusForEachOutcome) {
+    const struct {
+        const char* input;
+        int16_t pictures;
+        int status;
+    } cases[] = {
+        {"q\n", 0, 2},
+        {"1\n\n", 1, 69},       // nothing sent: pictures in the camera
+        {"com1\n\nq\n", 0, 2},  // cancelled, then Quit
+        {"2\n", 0, 1},          // nothing on COM2
+    };
+    for (const auto& c : cases) {
+        world.camera.State().store0.pictures = c.pictures;
+        EXPECT_EQ(Run(c.input), c.status) << c.input;
+    }
     EXPECT_NE(out.str().find(LoadString(kStrCameraNotFound)), std::string::npos);
 }
 
@@ -394,14 +406,17 @@ TEST_F(ConsoleUpdate, BothAnswersGivenAheadReadNothing) {
     const std::string wrong = dir.Write("wrong.fw", std::vector<uint8_t>(kFirmwareCompleteBytes));
     const std::string unread = "c\n" + good + "\n\n";  // would continue and install
 
-    EXPECT_EQ(Run(unread, {0, wrong}), 2);  // the wrong file's Continue or Quit: Quit
+    // A file that will not do ends the run before any port is opened.
+    EXPECT_EQ(Run(unread, {0, wrong}), 65);  // the wrong file's Continue or Quit: Quit
     EXPECT_EQ(InputRead(), 0);
 
-    EXPECT_EQ(Run(unread, {1, dir.Path() + "/missing.fw"}), 1);
+    EXPECT_EQ(Run(unread, {1, dir.Path() + "/missing.fw"}), 65);
     EXPECT_EQ(InputRead(), 0);
     EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrFileNotFound)),
               std::string::npos)
         << out.str();
+    EXPECT_EQ(world.ports.OpenCount(1), 0);
+    EXPECT_EQ(out.str().find("Port (Enter: AUTO)"), std::string::npos) << out.str();
 
     // A path given ahead is the file as named: no blanks dropped (Windows itself drops them
     // from the end of a name). A directory exists: the loader refuses it.
@@ -427,7 +442,12 @@ TEST_F(ConsoleUpdate, OneAnswerGivenAhead) {
     const std::string wrong = dir.Write("wrong.fw", std::vector<uint8_t>(kFirmwareCompleteBytes));
     EXPECT_EQ(Run("\n\n", {std::nullopt, good}), 0);  // the port (Enter: AUTO) and OK read
     EXPECT_EQ(InputRead(), 2);
-    EXPECT_EQ(Run(wrong + "\nq\n", {1, std::nullopt}), 2);  // the file and Quit read
+    EXPECT_LT(out.str().find("path of the file"), out.str().find("Port (Enter: AUTO)"));
+    // The file given ahead is checked first: refused, Quit is read before any port question.
+    EXPECT_EQ(Run("q\n", {std::nullopt, wrong}), 65);
+    EXPECT_EQ(InputRead(), 2);
+    EXPECT_EQ(world.ports.OpenCount(1), 1);                  // the first run's only
+    EXPECT_EQ(Run(wrong + "\nq\n", {1, std::nullopt}), 65);  // the file and Quit read
 }
 
 }  // namespace

@@ -136,7 +136,7 @@ TEST_F(UpdateWorkflow, EvenOnePictureInTheCameraEndsTheRunAfterDialog112) {
     world.camera.State().store0.pictures = 1;
     ChoosePort(1);
     ChooseFile(GoodFile());
-    EXPECT_EQ(updater.RunUpdate(), Outcome::EndedByChoice);
+    EXPECT_EQ(updater.RunUpdate(), Outcome::CameraHoldsPictures);
     EXPECT_EQ(Dialogs(), std::vector<int>{kDialogImagesPresent});
     EXPECT_EQ(ui.EventsOf(Kind::TextDialog)[0].text, LoadString(kStrImagesPresent));
     EXPECT_EQ(ui.Count(Kind::ChooseFile), 0u);
@@ -229,7 +229,7 @@ TEST_F(UpdateWorkflow, ShortFileIsRefusedLikeAWrongFileAndNothingIsSent) {
     ChooseFile(dir.Write("short.fw", FirmwareFile("0120", kFirmwareCompleteBytes - 1)));
     ChooseFile(dir.Write("header.fw", FirmwareFile("0120", 130)));
     ui.dialogAnswers = {kDialogOk, kDialogQuit};
-    EXPECT_EQ(updater.RunUpdate(), Outcome::EndedByChoice);
+    EXPECT_EQ(updater.RunUpdate(), Outcome::FileRefused);
     EXPECT_EQ(Dialogs(), (std::vector<int>{kDialogWrongFile, kDialogWrongFile}));
     EXPECT_TRUE(Messages().empty());
     EXPECT_TRUE(world.camera.Blocks().empty());
@@ -241,14 +241,14 @@ TEST_F(UpdateWorkflow, ShortFileIsRefusedLikeAWrongFileAndNothingIsSent) {
 TEST_F(UpdateWorkflow, FailedFileChoiceAndUnreadableFileEndWithTheirMessages) {
     ChoosePort(1);
     ui.fileAnswers.push_back({kChooseDialogFailed, {}});
-    EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
+    EXPECT_EQ(updater.RunUpdate(), Outcome::FileRefused);
     EXPECT_EQ(Messages(), std::vector<std::string>{"File not found error!"});
     ExpectLinkReleased();
 
     ui.ClearEvents();
     ChoosePort(1);
     ChooseFile(dir.Path() + "/vanished.fw");
-    EXPECT_EQ(updater.RunUpdate(), Outcome::Failed);
+    EXPECT_EQ(updater.RunUpdate(), Outcome::FileRefused);
     EXPECT_EQ(Messages(), std::vector<std::string>{"File open or read error!"});
     EXPECT_TRUE(Dialogs().empty());
     ExpectCursorBalanced();

@@ -102,8 +102,12 @@ TEST(CameraClockDaylightSaving, RecordFlagIsHonouredWhenSettingTheClock) {
     const ScopedTimeZone zone(kCentralEurope);
     // 12:00 summer time is 11:00 standard time.
     EXPECT_EQ(ClockFromCameraTime(Calendar(2020, 7, 15, 12, 0, 0, 1)), kSummerNoon - 7200u);
+    // No shift where the zone has no summer time on that date.
+    EXPECT_EQ(ClockFromCameraTime(Calendar(2020, 1, 15, 12, 0, 0, 1)), kWinterNoon);
     const ScopedTimeZone utc("UTC");
-    EXPECT_EQ(ClockFromCameraTime(Calendar(2020, 7, 15, 12, 0, 0, 0)), kSummerNoon);
+    for (const int isDst : {0, 1}) {
+        EXPECT_EQ(ClockFromCameraTime(Calendar(2020, 7, 15, 12, 0, 0, isDst)), kSummerNoon);
+    }
 }
 
 }  // namespace

@@ -155,6 +155,17 @@ TEST_F(PseudoTerminalTest, WritesReadsCountsPurgesAndSetsEveryRate) {
     // A pseudo-terminal accepts the break requests.
     EXPECT_TRUE(port.m_hPort->SetBreak(true));
     EXPECT_TRUE(port.m_hPort->SetBreak(false));
+
+    // A speed change and the close wait until the bytes written have had the time to leave the
+    // line: 12 bytes at 1,200 bit/s take 100 ms.
+    for (const bool closing : {false, true}) {
+        ASSERT_EQ(port.SetPortSpeed(2304), kStatusOk);
+        port.m_sendLen = 12;
+        const uint32_t start = NowMs();
+        ASSERT_EQ(port.WritePort(2000), kStatusOk);
+        closing ? port.ClosePort() : static_cast<void>(port.SetPortSpeed(96));
+        EXPECT_GE(NowMs() - start, 100u) << closing;
+    }
 }
 
 // Another instance of the tool (a child process) holds the port: the opening is refused as busy
@@ -237,7 +248,8 @@ TEST_F(PseudoTerminalTest, ClosingOrReleasingPutsTheTerminalBackAsFound) {
     termios found{};
     ASSERT_EQ(tcgetattr(watch, &found), 0);
     found.c_lflag |= ICANON | ECHO | ISIG;
-    found.c_iflag |= ICRNL | IXON;
+    found.c_iflag |= ICRNL | IXON | IXOFF | IXANY;
+    found.c_cflag = (found.c_cflag & ~static_cast<tcflag_t>(CLOCAL)) | CRTSCTS;  // a pty keeps it
     cfsetspeed(&found, B19200);
     ASSERT_EQ(tcsetattr(watch, TCSANOW, &found), 0);
     ASSERT_EQ(tcgetattr(watch, &found), 0);
@@ -245,6 +257,11 @@ TEST_F(PseudoTerminalTest, ClosingOrReleasingPutsTheTerminalBackAsFound) {
     for (const bool releasedBySignalHandler : {false, true}) {
         ASSERT_EQ(port.OpenPort(1), kStatusOk);
         ASSERT_EQ(port.SetPortSpeed(1152), kStatusOk);
+        // Modem lines ignored, receiver on, no flow control of either kind.
+        termios open{};
+        ASSERT_EQ(tcgetattr(watch, &open), 0);
+        EXPECT_EQ(open.c_cflag & (CLOCAL | CREAD | CRTSCTS), tcflag_t{CLOCAL | CREAD});
+        EXPECT_EQ(open.c_iflag & (IXON | IXOFF | IXANY), 0u);
         int exclusive = 0;
         ASSERT_EQ(ioctl(watch, TIOCGEXCL, &exclusive), 0);
         ASSERT_EQ(exclusive, 1);

@@ -4,5 +4,5 @@
 #include "serial/serial.hpp"
 
 // Runs the desktop application: one update, then the tool closes. Returns the process exit
-// status (0 installed, 1 failed, 2 ended by the user's choice), or 1 when no display is available.
+// status of the update's outcome (ExitStatusFor), or 1 when no display is available.
 int RunGuiApplication(int argc, char** argv, IPortSystem& ports);

@@ -3,6 +3,7 @@
 
 #include <wx/app.h>
 
+#include "app/app.hpp"
 #include "serial/serial.hpp"
 
 class CTk358fwApp final : public wxApp {
@@ -10,11 +11,11 @@ class CTk358fwApp final : public wxApp {
     explicit CTk358fwApp(IPortSystem& ports) : m_ports(ports) {}
     bool OnInit() override;
 
-    // 0 installed, 1 failed, 2 ended by the user's choice (also when the tool was closed before
-    // the update ran).
+    // The exit status of the update's outcome (ExitStatusFor); ended by the user when the tool
+    // was closed before the update ran.
     int ExitStatus() const { return m_exitStatus; }
 
   private:
     IPortSystem& m_ports;
-    int m_exitStatus = 2;
+    int m_exitStatus = kExitEndedByUser;
 };

@@ -31,6 +31,10 @@ int CGuiUserInterface::RunPortDialog(int16_t* port) {
 }
 
 int CGuiUserInterface::RunTextDialog(DialogId dialog, const std::string& text) {
+    if (ResultShownWithoutWaiting()) {
+        // A stop request came during the transfer: the tool ends with the result, unasked.
+        return dialog == kDialogSuccess ? kDialogOk : kDialogQuit;
+    }
     std::unique_ptr<CTextDialog> window = MakeTextDialog(m_owner, dialog, text);
     if (!window) {
         return kDialogQuit;
@@ -39,6 +43,9 @@ int CGuiUserInterface::RunTextDialog(DialogId dialog, const std::string& text) {
 }
 
 void CGuiUserInterface::ShowMessage(const std::string& text, const std::string& extendedText) {
+    if (ResultShownWithoutWaiting()) {
+        return;
+    }
     const MessageBoxContent content = DesktopMessageBox(text, extendedText, m_retryProcedure);
     ShowMessageBox(m_owner, text, content.extendedText, content.document);
 }

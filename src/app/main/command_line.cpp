@@ -16,8 +16,6 @@ constexpr const char* kNoOptionText =
     "Without options: the desktop application (not in this build).";
 #endif
 
-constexpr int kUsageErrorStatus = 1;
-
 // This system's device names and paths in the usage text.
 #ifdef _WIN32
 constexpr const char* kPortHelp =
@@ -37,7 +35,8 @@ constexpr const char* kExample =
 constexpr const char* kUnattendedText =
     "\n\n"
     "With --port and --file the update runs unattended: nothing is read from standard input,\n"
-    "a question with Continue or Quit takes Quit, messages are shown and passed. For example:\n";
+    "a question with Continue or Quit takes Quit, messages are shown and passed. With --file\n"
+    "the file is read and checked before any port is opened. For example:\n";
 
 // --port: AUTO, COM1 to COM4 or 1 to 4, or a device of this system (a path; on Windows a port
 // name such as COM7), which then stands for COM1. False for anything else.
@@ -104,7 +103,10 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
                  "then exits");
     app.footer(std::string(kNoOptionText) + "\n\n" + SystemPortsHelp() +
                "\n"
-               "Exit status: 0 installed, 1 failed, 2 ended by the user's choice.");
+               "Exit status: 0 installed; 1 update failed (camera not found, transfer failed);\n"
+               "2 ended by the user (Quit); 64 usage error; 65 firmware file refused or\n"
+               "unreadable; 69 nothing sent, the camera holds pictures; 130 or 143 stopped by\n"
+               "SIGINT (Ctrl-C) or SIGTERM outside the connection and the transfer.");
     std::string port;
     std::string file;
     AddUnattendedOptions(app, &port, &file, &result.tracePath);
@@ -125,12 +127,12 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& ou
         // The reason may quote an option's value: shown made visible.
         err << "tk358fw: " << TerminalText(error.what()) << "\n\n" << app.help();
         result.action = CommandLine::Action::Exit;
-        result.exitStatus = kUsageErrorStatus;
+        result.exitStatus = kExitUsage;
         return result;
     } catch (const std::exception& error) {
         err << "tk358fw: " << TerminalText(error.what()) << '\n';
         result.action = CommandLine::Action::Exit;
-        result.exitStatus = kUsageErrorStatus;
+        result.exitStatus = kExitUsage;
         return result;
     }
     if (listPorts) {

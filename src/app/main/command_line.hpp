@@ -21,7 +21,7 @@ struct CommandLine {
 };
 
 // Parses the arguments. --help writes the usage, --version the program's name and version to
-// `out` (exit status 0); a usage error writes the reason and the usage to `err` (exit status 1).
-// Never throws.
+// `out` (exit status 0); a usage error writes the reason and the usage to `err` (exit status
+// kExitUsage, 64). Never throws.
 CommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& out,
                              std::ostream& err);

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
         std::cerr << "tk358fw: the trace file " << TerminalLine(command.tracePath)
                   << " is the firmware file " << TerminalLine(*command.answers.file)
                   << "; the trace would destroy it: name another trace file\n";
-        return 1;
+        return kExitUsage;  // the two options do not go together
     }
     // One look at the machine's serial ports serves the whole run; --port DEVICE stands for
     // COM1.
@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     CTraceFile trace(command.tracePath, *ports);
     if (!trace.Error().empty()) {
         std::cerr << "tk358fw: " << trace.Error() << '\n';
-        return 1;
+        return kExitUsage;  // the value of --trace will not do
     }
     const int status = RunFrontEnd(command, argc, argv, trace.Ports());
     trace.Finish(std::cerr);

@@ -15,9 +15,9 @@ namespace trace_output {
 
 int Open(const std::string& path, std::string* reason) {
     // The path is UTF-8, as every path inside the program.
-    const int fd = ::_wopen(PathFromUtf8(path).c_str(),
-                            _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT,
-                            _S_IREAD | _S_IWRITE);
+    const int fd =
+        ::_wopen(PathFromUtf8(path).c_str(),
+                 _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
     if (fd < 0) {
         *reason = std::error_code(errno, std::generic_category()).message();
     }
