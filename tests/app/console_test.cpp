@@ -421,10 +421,10 @@ TEST_F(ConsoleUpdate, BothAnswersGivenAheadReadNothing) {
     // A path given ahead is the file as named: no blanks dropped (Windows itself drops them
     // from the end of a name). A directory exists: the loader refuses it.
 #ifndef _WIN32
-    EXPECT_EQ(Run(unread, {1, good + " "}), 1);
+    EXPECT_EQ(Run(unread, {1, good + " "}), 65);
     EXPECT_NE(out.str().find(LoadString(kStrFileNotFound)), std::string::npos) << out.str();
 #endif
-    EXPECT_EQ(Run(unread, {1, dir.Path()}), 1);
+    EXPECT_EQ(Run(unread, {1, dir.Path()}), 65);
     EXPECT_NE(out.str().find(LoadString(kStrTitle) + "\n" + LoadString(kStrFileError)),
               std::string::npos)
         << out.str();

@@ -64,8 +64,9 @@ TEST(Win32CommandLine, NamesOutsideTheCodePageArriveWhole) {
     const std::wstring command = L"\"" + program +
                                  L"\" --console --port COM9 --file x.fw --trace \"" +
                                  testdir::Native(trace).wstring() + L"\"";
-    // No port COM9: the camera is not found; the trace file was written under its own name.
-    EXPECT_EQ(RunProgram(command), 1u);
+    // No file x.fw: refused before any port is opened; the trace file was written under its own
+    // name.
+    EXPECT_EQ(RunProgram(command), 65u);
     EXPECT_TRUE(std::filesystem::is_regular_file(testdir::Native(trace)));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(testdir::Native(dir.Path())),
                             std::filesystem::directory_iterator()),
