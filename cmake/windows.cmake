@@ -34,11 +34,14 @@ file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/cli11-config.cmake
 find_program(TK358_WINE wine REQUIRED)
 set(TK358_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/wine-run.sh ${TK358_WINE_PREFIX})
-add_custom_command(OUTPUT ${TK358_WINE_PREFIX}/system.reg
+# The build's output is a stamp beside the prefix, not a file of the prefix: a clean removes the
+# stamp, and the prefix (which wine-run.sh creates only when it is missing) stays whole.
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/wine-prefix.stamp
     COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR}
+    COMMAND ${CMAKE_COMMAND} -E touch ${PROJECT_BINARY_DIR}/wine-prefix.stamp
     COMMENT "Creating the Wine prefix ${TK358_WINE_PREFIX} (once; a minute or more)"
     VERBATIM)
-add_custom_target(wine_prefix DEPENDS ${TK358_WINE_PREFIX}/system.reg)
+add_custom_target(wine_prefix DEPENDS ${PROJECT_BINARY_DIR}/wine-prefix.stamp)
 
 # GoogleTest built from the sources Debian ships (package googletest), without our warnings;
 # it names its targets GTest::gtest, GTest::gmock ... as the installed package does.
