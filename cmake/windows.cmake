@@ -1,6 +1,9 @@
 # The Windows build, cross-compiled with MinGW-w64 (cmake/mingw-w64-x86_64.cmake): tk358fw.exe
-# linked statically so that it runs with nothing else installed, and the test programs run
-# under Wine.
+# (the desktop application) and tk358fw-console.exe (the one to type) linked statically so that
+# they run with nothing else installed, and the test programs run under Wine.
+
+# The programs' resources (icon, manifest, version information) are compiled with windres.
+enable_language(RC)
 
 # <windows.h> without its rarely used parts and without the min and max macros.
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
@@ -36,11 +39,14 @@ file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/cli11-config.cmake
 find_program(TK358_WINE wine REQUIRED)
 set(TK358_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/wine-run.sh ${TK358_WINE_PREFIX})
-add_custom_command(OUTPUT ${TK358_WINE_PREFIX}/system.reg
+# The build's output is a stamp beside the prefix, not a file of the prefix: a clean removes the
+# stamp, and the prefix (which wine-run.sh creates only when it is missing) stays whole.
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/wine-prefix.stamp
     COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR}
+    COMMAND ${CMAKE_COMMAND} -E touch ${PROJECT_BINARY_DIR}/wine-prefix.stamp
     COMMENT "Creating the Wine prefix ${TK358_WINE_PREFIX} (once; a minute or more)"
     VERBATIM)
-add_custom_target(wine_prefix DEPENDS ${TK358_WINE_PREFIX}/system.reg)
+add_custom_target(wine_prefix DEPENDS ${PROJECT_BINARY_DIR}/wine-prefix.stamp)
 
 # GoogleTest built from the sources Debian ships (package googletest), without our warnings;
 # it names its targets GTest::gtest, GTest::gmock ... as the installed package does.
@@ -71,6 +77,13 @@ add_custom_command(OUTPUT ${retry_procedure}
     DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${document_script}
     VERBATIM)
 set(TK358_WINDOWS_DOCS ${windows_readme} ${retry_procedure})
+# The programs that go into the zip (and the setup program): the desktop application and its
+# console companion (src/app/main).
+set(TK358_WINDOWS_PROGRAMS tk358fw tk358fw_console)
+set(program_files)
+foreach(program ${TK358_WINDOWS_PROGRAMS})
+    list(APPEND program_files $<TARGET_FILE:${program}>)
+endforeach()
 set(package_name tk358fw-${PROJECT_VERSION}-windows-x86_64)
 set(package_dir ${PROJECT_BINARY_DIR}/package/${package_name})
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/package)

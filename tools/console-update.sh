@@ -4,9 +4,9 @@
 #   1. writes a sample firmware file (version 1.20, its name in Latin-1 and Cyrillic letters) and
 #      starts tk358-camsim on a pseudo-terminal,
 #   2. runs `tk358fw --console` on COM1 with the answers COM1, the file and OK: the Linux program
-#      with TK358FW_COM1 naming the pseudo-terminal, or tk358fw.exe under Wine with Wine's COM1
-#      mapped to it (registry HKLM\Software\Wine\Ports, taken back at the end; every Wine use
-#      goes through tools/wine-run.sh, so that Wine sees no serial device of this machine),
+#      with TK358FW_COM1 naming the pseudo-terminal, or tk358fw-console.exe under Wine with Wine's
+#      COM1 mapped to it (registry HKLM\Software\Wine\Ports, taken back at the end; every Wine
+#      use goes through tools/wine-run.sh, so that Wine sees no serial device of this machine),
 #   3. checks the exit status and the success message, stops the simulator and compares what the
 #      camera saved with the file's image,
 #   4. prints the update's wall time and the CPU time it cost (under Wine including the Wine
@@ -38,7 +38,7 @@ if [[ $mode == linux ]]; then
     tool="$linux_build/src/app/main/tk358fw"
 else
     windows_build=$(cd "$windows_build" && pwd)
-    tool="$windows_build/src/app/main/tk358fw.exe"
+    tool="$windows_build/src/app/main/tk358fw-console.exe"
     wine_prefix="$windows_build/wine"
 fi
 wine_run() {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine without a display, in a private Wine prefix that is created
-# on first use and reused after that. No Mono or Gecko installer is offered (their DLLs are
+# Runs a Windows program under Wine without a display (or, for that program alone, on the X
+# display named by TK358_WINE_DISPLAY), in a private Wine prefix that is created on first use and
+# reused after that. No Mono or Gecko installer is offered (their DLLs are
 # switched off), Wine's menu builder writes nothing into this machine's desktop menus
 # (winemenubuilder.exe switched off), and Wine's own diagnostics stay quiet.
 #
@@ -133,5 +134,9 @@ if [[ $1 == --exec ]]; then
         remove_port_names
     fi
     exec "$@"
+fi
+if [[ -n ${TK358_WINE_DISPLAY:-} ]]; then
+    # Only the program sees the display: the server's system processes above stay headless.
+    export DISPLAY=$TK358_WINE_DISPLAY
 fi
 exec wine "$@"

@@ -1,5 +1,9 @@
 // tk358fw: installs new firmware into the camera. Without arguments the desktop application;
 // with --console the same update on the terminal; --list-ports lists the ports.
+//
+// On Windows two programs are built from this file: tk358fw.exe, the desktop application (no
+// console window; TK358_GUI_SUBSYSTEM), and tk358fw-console.exe, the one to type, which behaves
+// as tk358fw does on Linux.
 #include <iostream>
 #include <memory>
 #include <string>
@@ -12,6 +16,12 @@
 #ifdef TK358_HAVE_GUI
 #include "app/gui/gui.hpp"
 #endif
+#ifdef TK358_HAVE_WIN32GUI
+#include "app/win32gui/win32gui.hpp"
+#endif
+#ifdef TK358_GUI_SUBSYSTEM
+#include "desktop_program_output.hpp"
+#endif
 
 namespace {
 
@@ -19,8 +29,12 @@ int RunFrontEnd(const CommandLine& command, int argc, char** argv, IPortSystem& 
     if (command.action == CommandLine::Action::Console) {
         return RunConsoleUpdate(ports, command.answers);
     }
-#ifdef TK358_HAVE_GUI
+#if defined(TK358_HAVE_GUI)
     return RunGuiApplication(argc, argv, ports);
+#elif defined(TK358_HAVE_WIN32GUI)
+    (void)argc;
+    (void)argv;
+    return RunWin32Application(ports);
 #else
     (void)argc;
     (void)argv;
@@ -38,22 +52,43 @@ int main(int argc, char** argv) {
     FillClosedStandardDescriptors();
     // Closed pipes, hang-ups and stop signals are answered the same way by both front ends.
     const CRunSignals signals;
+#ifdef TK358_GUI_SUBSYSTEM
+    // Before the console's text: the desktop program writes to the console it was typed in.
+    CDesktopProgramOutput output(argc > 1);
+#endif
     // Text in and out is UTF-8, the arguments too, whatever the system's code page.
     const CConsoleText consoleText;
+#ifdef TK358_GUI_SUBSYSTEM
+    std::ostream& out = output.Out();
+    std::ostream& err = output.Err();
+#else
+    std::ostream& out = std::cout;
+    std::ostream& err = std::cerr;
+#endif
     const std::vector<std::string> arguments = ProgramArguments(argc, argv);
     std::vector<const char*> argumentTexts;
     for (const std::string& argument : arguments) {
         argumentTexts.push_back(argument.c_str());
     }
     const CommandLine command = ParseCommandLine(static_cast<int>(argumentTexts.size()),
-                                                 argumentTexts.data(), std::cout, std::cerr);
+                                                 argumentTexts.data(), out, err);
     if (command.action == CommandLine::Action::Exit) {
         return command.exitStatus;
     }
+#ifdef TK358_GUI_SUBSYSTEM
+    if (command.action == CommandLine::Action::Console) {
+        // The console's prompt does not wait for a desktop program: the update's questions and
+        // the prompt would take turns on the screen.
+        err << "tk358fw.exe: --console: this program is the desktop application and has no "
+               "console; type tk358fw-console.exe --console for the update on the console.\n";
+        output.LeaveOutNote();
+        return kExitUsage;
+    }
+#endif
     if (command.answers.file && TraceWouldOverwrite(command.tracePath, *command.answers.file)) {
-        std::cerr << "tk358fw: the trace file " << TerminalLine(command.tracePath)
-                  << " is the firmware file " << TerminalLine(*command.answers.file)
-                  << "; the trace would destroy it: name another trace file\n";
+        err << "tk358fw: the trace file " << TerminalLine(command.tracePath)
+            << " is the firmware file " << TerminalLine(*command.answers.file)
+            << "; the trace would destroy it: name another trace file\n";
         return kExitUsage;  // the two options do not go together
     }
     // One look at the machine's serial ports serves the whole run; --port DEVICE stands for
@@ -64,15 +99,18 @@ int main(int argc, char** argv) {
     }
     const std::unique_ptr<IPortSystem> ports = MakeSystemPorts(overrides);
     if (command.action == CommandLine::Action::ListPorts) {
-        WritePortList(std::cout, ports->Ports());
+        WritePortList(out, ports->Ports());
         return 0;
     }
+#ifdef TK358_GUI_SUBSYSTEM
+    output.LeaveOutNote();  // the desktop application runs (with --trace)
+#endif
     CTraceFile trace(command.tracePath, *ports);
     if (!trace.Error().empty()) {
-        std::cerr << "tk358fw: " << trace.Error() << '\n';
+        err << "tk358fw: " << trace.Error() << '\n';
         return kExitUsage;  // the value of --trace will not do
     }
     const int status = RunFrontEnd(command, argc, argv, trace.Ports());
-    trace.Finish(std::cerr);
+    trace.Finish(err);
     return status;
 }
