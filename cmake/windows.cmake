@@ -12,8 +12,9 @@ add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
 # symbols or debug sections.
 add_link_options(-static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
 
-# The programs (CMake targets) that go into the zip and the setup program.
-set(TK358_WINDOWS_PROGRAMS tk358fw)
+# The programs (CMake targets) that go into the zip and the setup program: the desktop
+# application and its console companion (src/app/main).
+set(TK358_WINDOWS_PROGRAMS tk358fw tk358fw_console)
 
 # The system clock asks for 1 ms timer resolution (timeBeginPeriod); the ports Windows knows come
 # from the Ports device class through SetupAPI.
@@ -77,13 +78,6 @@ add_custom_command(OUTPUT ${retry_procedure}
     DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${document_script}
     VERBATIM)
 set(TK358_WINDOWS_DOCS ${windows_readme} ${retry_procedure})
-# The programs that go into the zip (and the setup program): the desktop application and its
-# console companion (src/app/main).
-set(TK358_WINDOWS_PROGRAMS tk358fw tk358fw_console)
-set(program_files)
-foreach(program ${TK358_WINDOWS_PROGRAMS})
-    list(APPEND program_files $<TARGET_FILE:${program}>)
-endforeach()
 set(package_name tk358fw-${PROJECT_VERSION}-windows-x86_64)
 set(package_dir ${PROJECT_BINARY_DIR}/package/${package_name})
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/package)

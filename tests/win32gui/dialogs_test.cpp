@@ -186,7 +186,7 @@ TEST_F(Win32Dialogs, MessageBoxShowsTheReasonsAndOffersTheRetryProcedureAfterAFa
             shown.find("The retry procedure: C:\\tk358fw\\retry-procedure.md") != std::string::npos,
             failed)
             << shown;
-        EXPECT_EQ(shown.find("Open the retry procedure") != std::string::npos, failed) << shown;
+        EXPECT_EQ(shown.find(kOpenRetryProcedureLabel) != std::string::npos, failed) << shown;
         EXPECT_NE(shown.find(LoadString(message).substr(0, 20)), std::string::npos) << shown;
     }
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "app/desktop/desktop.hpp"
 #include "app/win32gui/wide_text.hpp"
 #include "app/win32gui/win32gui.hpp"
 #include "res/res.hpp"
@@ -43,7 +44,8 @@ void ShowMessageBox(HWND owner, const std::string& text, const std::string& exte
     const std::wstring documentPath = Utf8ToWide(document);
 
     if (const TaskDialogIndirectFunction taskDialog = FindTaskDialog()) {
-        const TASKDIALOG_BUTTON openButton{kOpenDocumentButton, kOpenDocumentCaption};
+        const std::wstring openCaption = Utf8ToWide(kOpenRetryProcedureLabel);
+        const TASKDIALOG_BUTTON openButton{kOpenDocumentButton, openCaption.c_str()};
         TASKDIALOGCONFIG config{};
         config.cbSize = sizeof config;
         config.hwndParent = owner;

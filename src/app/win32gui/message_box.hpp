@@ -13,4 +13,3 @@ void ShowMessageBox(HWND owner, const std::string& text, const std::string& exte
 
 // The button that opens the document.
 constexpr int kOpenDocumentButton = 100;
-constexpr wchar_t kOpenDocumentCaption[] = L"Open the retry procedure";

@@ -1,5 +1,7 @@
 #include "app/win32gui/win32_user_interface.hpp"
 
+#include "app/desktop/desktop.hpp"
+
 #include "app/win32gui/file_dialog.hpp"
 #include "app/win32gui/message_box.hpp"
 #include "app/win32gui/paint_pump.hpp"
@@ -28,6 +30,10 @@ int CWin32UserInterface::RunPortDialog(int16_t* port) {
 }
 
 int CWin32UserInterface::RunTextDialog(DialogId dialog, const std::string& text) {
+    if (ResultShownWithoutWaiting()) {
+        // A stop request came during the transfer: the tool ends with the result, unasked.
+        return dialog == kDialogSuccess ? kDialogOk : kDialogQuit;
+    }
     if (!IsTextDialog(dialog)) {
         return kDialogQuit;
     }
@@ -37,17 +43,12 @@ int CWin32UserInterface::RunTextDialog(DialogId dialog, const std::string& text)
 }
 
 void CWin32UserInterface::ShowMessage(const std::string& text, const std::string& extendedText) {
-    m_pump.DiscardInputHeldBack();
-    std::string extended = extendedText;
-    std::string document;
-    if (text == LoadString(kStrUpdateFailed) && !m_retryProcedure.empty()) {
-        if (!extended.empty() && extended.back() != '\n') {
-            extended += '\n';
-        }
-        extended += "The retry procedure: " + m_retryProcedure;
-        document = m_retryProcedure;
+    if (ResultShownWithoutWaiting()) {
+        return;
     }
-    ShowMessageBox(m_owner, text, extended, document);
+    m_pump.DiscardInputHeldBack();
+    const MessageBoxContent content = DesktopMessageBox(text, extendedText, m_retryProcedure);
+    ShowMessageBox(m_owner, text, content.extendedText, content.document);
 }
 
 int16_t CWin32UserInterface::ChooseFile(const std::string& filter, const std::string& initialName,
