@@ -1,6 +1,9 @@
 # The Windows build, cross-compiled with MinGW-w64 (cmake/mingw-w64-x86_64.cmake): tk358fw.exe
-# linked statically so that it runs with nothing else installed, and the test programs run
-# under Wine.
+# (the desktop application) and tk358fw-console.exe (the one to type) linked statically so that
+# they run with nothing else installed, and the test programs run under Wine.
+
+# The programs' resources (icon, manifest, version information) are compiled with windres.
+enable_language(RC)
 
 # <windows.h> without its rarely used parts and without the min and max macros.
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX)
@@ -65,17 +68,24 @@ add_custom_command(OUTPUT ${retry_procedure}
     DEPENDS ${PROJECT_SOURCE_DIR}/README.md ${document_script}
     VERBATIM)
 set(TK358_WINDOWS_DOCS ${windows_readme} ${retry_procedure})
+# The programs that go into the zip (and the setup program): the desktop application and its
+# console companion (src/app/main).
+set(TK358_WINDOWS_PROGRAMS tk358fw tk358fw_console)
+set(program_files)
+foreach(program ${TK358_WINDOWS_PROGRAMS})
+    list(APPEND program_files $<TARGET_FILE:${program}>)
+endforeach()
 set(package_name tk358fw-${PROJECT_VERSION}-windows-x86_64)
 set(package_dir ${PROJECT_BINARY_DIR}/package/${package_name})
 file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/${package_name}.zip
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${package_dir}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${package_dir}
-    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:tk358fw> ${TK358_WINDOWS_DOCS} ${package_dir}
+    COMMAND ${CMAKE_COMMAND} -E copy ${program_files} ${TK358_WINDOWS_DOCS} ${package_dir}
     COMMAND ${CMAKE_COMMAND} -E tar cf ${PROJECT_BINARY_DIR}/${package_name}.zip --format=zip
         ${package_name}
     WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/package
-    DEPENDS tk358fw ${TK358_WINDOWS_DOCS}
+    DEPENDS ${TK358_WINDOWS_PROGRAMS} ${TK358_WINDOWS_DOCS}
     COMMENT "Packing ${package_name}.zip"
     VERBATIM)
 add_custom_target(windows_package ALL DEPENDS ${PROJECT_BINARY_DIR}/${package_name}.zip)

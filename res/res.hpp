@@ -150,3 +150,10 @@ struct TransparentPicture {
 TransparentPicture DrawIcon(int size);
 // The same drawing as a scalable (SVG) document.
 std::string IconSvg();
+
+// The icon as an icon file (.ico) with one image for each of `sizes` (1 to 256 pixels), each in
+// 32 bits with its opacity and a mask.
+std::vector<uint8_t> IconFile(const std::vector<int>& sizes);
+// The sizes of the programs' icon on Windows, from the smallest the taskbar shows to the largest
+// that Explorer shows.
+inline const std::vector<int> kWindowsIconSizes = {16, 20, 24, 32, 40, 48, 64, 96, 128, 256};

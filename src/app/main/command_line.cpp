@@ -9,7 +9,7 @@
 
 namespace {
 
-#ifdef TK358_HAVE_GUI
+#if defined(TK358_HAVE_GUI) || defined(TK358_HAVE_WIN32GUI)
 constexpr const char* kNoOptionText = "Without options: the desktop application.";
 #else
 constexpr const char* kNoOptionText =
