@@ -1,7 +1,7 @@
 # Entry points. `make demo` runs a whole firmware update against the virtual camera;
 # `make test` installs what is missing, builds and runs the whole test suite.
 .PHONY: all deps build test asan release package demo bench fuzz soak windows windows-test \
-	windows-update format clean
+	windows-update windows-desktop-update format clean
 
 all: build
 
@@ -59,6 +59,11 @@ windows-test: windows
 # pseudo-terminal mapped to Wine's COM1; about 2.5 minutes in real time.
 windows-update: windows build
 	@bash tools/console-update.sh windows build/default build/windows
+
+# One whole update by the Windows desktop application (tk358fw.exe) under Wine, driven with keys on
+# a private X server with a window manager, against tk358-camsim on Wine's COM1; about 1.5 minutes.
+windows-desktop-update: windows build
+	@bash tools/windows-desktop-update.sh build/default build/windows
 
 format:
 	@git ls-files '*.cpp' '*.hpp' | xargs clang-format -i

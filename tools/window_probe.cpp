@@ -1,14 +1,11 @@
 // Reads the windows of a running Windows program from another process of the same session (under
 // Wine: the same Wine server), for the scripts that drive the desktop application with keys: its
-// visible top-level windows and their visible controls, one line each, and a button pressed when
-// no key can press it. It asks only what any program may ask of another's windows; the
-// application has nothing of its own for it.
+// visible top-level windows and their visible controls, one line each. It asks only what any
+// program may ask of another's windows; the application has nothing of its own for it.
 //
 //   window_probe list PROGRAM.exe        one snapshot (status 1 when PROGRAM.exe is not running)
 //   window_probe watch PROGRAM.exe       a snapshot whenever what it shows changes, polled every
 //                                        100 ms, from the program's start until it has ended
-//   window_probe click PROGRAM.exe ID    presses the button ID (BM_CLICK) in the topmost visible
-//                                        window of the program that has one (status 1: none)
 //
 // A snapshot:
 //   snapshot MS                          (watch only: milliseconds since the probe started)
@@ -18,7 +15,8 @@
 // Windows in z-order (topmost first), each followed by its controls (all its visible
 // descendants). Rectangles are in screen pixels, `client` the window's inside. `button` and
 // `checked` only for buttons (`checked` only for radio buttons and check boxes; -1 when the
-// program did not answer within 500 ms). Texts in UTF-8 with \\ \n \r \t and \xHH for other
+// program did not answer within 500 ms). An edit control's text is what it holds (asked of it;
+// -1 when it did not answer). Texts in UTF-8 with \\ \n \r \t and \xHH for other
 // control characters; a text is always the last field of its line.
 #include <windows.h>
 
@@ -27,7 +25,6 @@
 #include <tlhelp32.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -36,6 +33,7 @@ namespace {
 
 constexpr DWORD kWatchPeriodMs = 100;
 constexpr UINT kAnswerTimeoutMs = 500;
+constexpr size_t kEditCharacters = 32768;
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) {
@@ -79,6 +77,20 @@ std::string TextOf(HWND hwnd) {
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     const int got = GetWindowTextW(hwnd, text.data(), length + 1);
     text.resize(static_cast<size_t>(got > 0 ? got : 0));
+    return Escaped(Utf8(text));
+}
+
+// What an edit control holds (typed text is not the text the system keeps): asked of the control
+// itself, -1 when it did not answer in time.
+std::string EditTextOf(HWND edit) {
+    std::wstring text(kEditCharacters, L'\0');
+    DWORD_PTR got = 0;
+    if (SendMessageTimeoutW(edit, WM_GETTEXT, kEditCharacters,
+                            reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG | SMTO_BLOCK,
+                            kAnswerTimeoutMs, &got) == 0) {
+        return "-1";
+    }
+    text.resize(got);
     return Escaped(Utf8(text));
 }
 
@@ -206,7 +218,8 @@ std::string ControlLine(HWND control, HWND focus) {
         }
     }
     line += std::string(" focus=") + (control == focus ? "1" : "0");
-    return line + " text=" + TextOf(control) + "\n";
+    const bool edit = _stricmp(kind.c_str(), "Edit") == 0;
+    return line + " text=" + (edit ? EditTextOf(control) : TextOf(control)) + "\n";
 }
 
 std::string Snapshot(const std::vector<DWORD>& processes) {
@@ -257,21 +270,6 @@ int Watch(const std::wstring& program) {
     }
 }
 
-int Click(const std::wstring& program, int id) {
-    for (HWND window : WindowsOf(ProcessesOf(program))) {
-        HWND button = GetDlgItem(window, id);
-        if (button != nullptr && IsWindowVisible(button) && IsWindowEnabled(button)) {
-            // Posted: the program may open a dialog of its own in answer, and the probe must not
-            // wait for that to close.
-            PostMessageW(button, BM_CLICK, 0, 0);
-            Print("clicked " + Handle(button) + "\n");
-            return 0;
-        }
-    }
-    std::fprintf(stderr, "window_probe: no visible window of the program has button %d\n", id);
-    return 1;
-}
-
 std::wstring Wide(const char* text) {
     const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
     std::wstring out(static_cast<size_t>(n > 0 ? n : 1), L'\0');
@@ -293,11 +291,6 @@ int main(int argc, char** argv) {
     if (command == "watch" && argc == 3) {
         return Watch(Wide(argv[2]));
     }
-    if (command == "click" && argc == 4) {
-        return Click(Wide(argv[2]), std::atoi(argv[3]));
-    }
-    std::fprintf(stderr,
-                 "usage: window_probe list PROGRAM.exe | watch PROGRAM.exe | "
-                 "click PROGRAM.exe ID\n");
+    std::fprintf(stderr, "usage: window_probe list PROGRAM.exe | watch PROGRAM.exe\n");
     return 64;
 }
