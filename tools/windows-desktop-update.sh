@@ -78,10 +78,14 @@ com1_mapped=""
 stop() {
     local pid
     for pid in "$@"; do
-        [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
+        if [[ -n $pid ]]; then
+            kill "$pid" 2>/dev/null || true
+        fi
     done
     for pid in "$@"; do
-        [[ -n $pid ]] && wait "$pid" 2>/dev/null || true
+        if [[ -n $pid ]]; then
+            wait "$pid" 2>/dev/null || true
+        fi
     done
 }
 cleanup() {
@@ -105,6 +109,10 @@ fail() {
         echo "desktop-update: what the application showed last:" >&2
         last_snapshot >&2
     fi
+    if [[ -s $work/tool.out ]]; then
+        echo "desktop-update: what tk358fw.exe wrote:" >&2
+        cat "$work/tool.out" >&2
+    fi
     exit 1
 }
 
@@ -118,11 +126,20 @@ poll() {
     done
     return 1
 }
-# wait_for SECONDS WHAT CONDITION...: the same, and a time-out ends the run naming WHAT.
+# wait_for SECONDS WHAT CONDITION...: the same, and a time-out, or the application's end before
+# the condition holds, ends the run naming WHAT.
 wait_for() {
     local seconds=$1 what=$2
     shift 2
-    poll "$seconds" "$@" || fail "timed out after $seconds s waiting for $what"
+    local tries=$((seconds * 10))
+    while ((tries-- > 0)); do
+        "$@" && return 0
+        if [[ -n $tool_pid ]] && ! kill -0 "$tool_pid" 2>/dev/null; then
+            fail "tk358fw.exe ended while the run waited for $what"
+        fi
+        sleep 0.1
+    done
+    fail "timed out after $seconds s waiting for $what"
 }
 
 # --- What the window probe reports -------------------------------------------------------------
@@ -172,27 +189,33 @@ x_window_at() {
 }
 
 # check_window NAME BLOCK: the window appeared on the screen: an X window shows its inside, and
-# with the window manager's frame it fits the screen. Sets `xid`.
+# with the window manager's frame it fits the screen. Sets `client` (its inside), `xid` (its X
+# window) and `frame` (X,Y,W,H with the frame).
 check_window() {
-    local name=$1 block=$2 line client left right top bottom x y w h
-    line=$(head -1 <<<"$block")
-    client=$(field client "$line")
-    xid=$(x_window_at "$client") || fail "the $name ($client) has no X window of that place and size"
+    local name=$1 left right top bottom x y w h
+    client=$(field client "$(head -1 <<<"$2")")
+    xid=$(x_window_at "$client") ||
+        fail "the $name ($client) has no X window of that place and size"
     read -r left right top bottom < <(xprop -id "$xid" _NET_FRAME_EXTENTS |
         sed -n 's/.*= *\([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\).*/\1 \2 \3 \4/p')
     [[ -n ${bottom:-} ]] || fail "the window manager does not frame the $name"
     IFS=, read -r x y w h <<<"$client"
+    frame="$((x - left)),$((y - top)),$((w + left + right)),$((h + top + bottom))"
     if ((x - left < 0 || y - top < 0 || x + w + right > screen_width ||
         y + h + bottom > screen_height)); then
-        fail "the $name does not fit the ${screen_width}x$screen_height screen: inside $client," \
-            "frame $left,$right,$top,$bottom"
+        fail "the $name does not fit the ${screen_width}x$screen_height screen: $frame"
     fi
-    echo "  $name: $((w + left + right))x$((h + top + bottom)) at $((x - left)),$((y - top))," \
-        "on the screen"
+    echo "  $name: ${frame//,/ } (x y width height, frame included) on the screen"
 }
 
+# read_screen WHAT X,Y,W,H: read_screen's reading of the rectangle of the screen.
+read_screen() {
+    local rect
+    IFS=, read -ra rect <<<"$2"
+    "$reader" "$screen" "$1" "${rect[@]}"
+}
 # The colours of a rectangle X,Y,W,H of the screen: "dark=N RRGGBB=N ..." (most frequent first).
-colours() { "$reader" "$screen" colours ${1//,/ }; }
+colours() { read_screen colours "$1"; }
 # Whether the rectangle is mostly the colour (its most frequent one, over half of its pixels).
 mostly() {
     local x y w h reading
@@ -213,14 +236,6 @@ shot() {
     convert "xwd:$screen" "${crop[@]}" "$shots/windows-$1.png"
     echo "  $shots/windows-$1.png"
 }
-# The frame around an inside X,Y,W,H (for pictures): the window manager's frame of `xid`.
-framed() {
-    local left right top bottom x y w h
-    read -r left right top bottom < <(xprop -id "$xid" _NET_FRAME_EXTENTS |
-        sed -n 's/.*= *\([0-9]*\), *\([0-9]*\), *\([0-9]*\), *\([0-9]*\).*/\1 \2 \3 \4/p')
-    IFS=, read -r x y w h <<<"$1"
-    echo "$((x - left)),$((y - top)),$((w + left + right)),$((h + top + bottom))"
-}
 keys() { xdotool windowfocus --sync "$1" key "${@:2}"; }
 
 # --- The private X server, the window manager, the camera --------------------------------------
@@ -229,7 +244,8 @@ Xvfb -displayfd 5 -screen 0 "${screen_width}x${screen_height}x24" -nolisten tcp 
     -fbdir "$work" 5>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 wait_for 20 "the X server" test -s "$work/display"
-export DISPLAY=":$(head -1 "$work/display")"
+DISPLAY=":$(head -1 "$work/display")"
+export DISPLAY
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 wm_pid=$!
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; }
@@ -298,9 +314,8 @@ done
 [[ $(field button "$(control "$block" 1)") == default ]] || fail "OK is not the default button"
 [[ $(text_of "$(control "$block" 2)") == "&Quit" ]] || fail "the port dialog has no Quit"
 check_window "port dialog" "$block"
-client=$(field client "$(head -1 <<<"$block")")
 wait_for 10 "the port dialog drawn on the screen" mostly "$client" "$grey"
-shot port-dialog "$(framed "$client")"
+shot port-dialog "$frame"
 keys "$xid" Return
 no_port_dialog() { ! port_dialog; }
 wait_for 30 "the port dialog to close" no_port_dialog
@@ -324,10 +339,7 @@ echo "  prompt line: $(text_of "$prompt")"
 check_window "main window" "$block"
 prompt_rect=$(field rect "$prompt")
 prompt_has_text() {
-    local reading
-    reading=$(colours "$prompt_rect") || return 1
-    reading=${reading%% *}
-    ((${reading#dark=} > 100))
+    [[ $(colours "$prompt_rect") =~ ^dark=([0-9]+) ]] && ((BASH_REMATCH[1] > 100))
 }
 wait_for 10 "the prompt line's text on the screen" prompt_has_text
 
@@ -338,13 +350,14 @@ wait_for 60 "the file dialog" have_file_dialog
 block=$(file_dialog)
 check_window "file dialog" "$block"
 file_xid=$xid
-client=$(field client "$(head -1 <<<"$block")")
 shot file-dialog
+name_field() { text_of "$(grep -F ' class=Edit ' <<<"$(file_dialog)" | head -1)"; }
+echo "  file dialog's name field: \"$(name_field)\""
 windows_path=$(winepath -w "$firmware")
 keys "$file_xid" ctrl+a
 xdotool type --delay 20 "$windows_path"
-path_typed() { grep -qF "class=Edit" <<<"$(file_dialog)" &&
-    [[ $(text_of "$(grep -F 'class=Edit' <<<"$(file_dialog)" | head -1)") == "${windows_path//\\/\\\\}" ]]; }
+# (The probe writes a backslash as two.)
+path_typed() { [[ $(name_field) == "${windows_path//\\/\\\\}" ]]; }
 wait_for 10 "the typed path in the file dialog's name field" path_typed
 no_file_dialog() { ! have_file_dialog; }
 # (The dialog may take the first Return for its completion list: then once more.)
@@ -360,18 +373,17 @@ have_progress() { [[ -n $(progress_window) ]]; }
 wait_for 60 "the progress window" have_progress
 block=$(progress_window)
 check_window "progress window" "$block"
-progress_client=$(field client "$(head -1 <<<"$block")")
-progress_frame=$(framed "$progress_client")
+progress_client=$client
+progress_frame=$frame
 readings=0 last_percent=-1 mid_shot="" completed="" figure_on_white="" figure_on_blue=""
 # Reads the picture from the screen; a reading counts when a second one agrees (the screen file is
 # read while the X server may be drawing the next picture).
 read_progress() {
     local reading again percent bar
-    reading=$("$reader" "$screen" progress ${progress_client//,/ }) || return 0
-    again=$("$reader" "$screen" progress ${progress_client//,/ }) || return 0
-    [[ $reading == "$again" &&
-        $reading =~ frame=1\ bar=([0-9]+)\ percent=([0-9]+)\ on_white=([0-9]+)\ on_blue=([0-9]+) ]] ||
-        return 0
+    reading=$(read_screen progress "$progress_client") || return 0
+    again=$(read_screen progress "$progress_client") || return 0
+    [[ $reading == "$again" && $reading =~ \
+        frame=1\ bar=([0-9]+)\ percent=([0-9]+)\ on_white=([0-9]+)\ on_blue=([0-9]+) ]] || return 0
     bar=${BASH_REMATCH[1]} percent=${BASH_REMATCH[2]}
     # The figure's glyphs: blue on the white frame, white on the blue bar.
     ((percent > 0 && percent < 44 && BASH_REMATCH[3] > 0)) && figure_on_white=yes
@@ -405,24 +417,27 @@ transfer_ended() {
 }
 wait_for 600 "the end of the transfer" transfer_ended
 [[ -n $completed ]] ||
-    fail "the progress window closed without \"Downloading firmware completed.\" (last $last_percent %)"
+    fail "the progress window closed without \"Downloading firmware completed.\"" \
+        "(last $last_percent %)"
 # The text comes first, then the picture; both stay for a second.
 shows_100() { read_progress && ((last_percent == 100)); }
 poll 1 shows_100 ||
     fail "the screen shows $last_percent % at \"Downloading firmware completed.\""
 [[ -n $figure_on_white && -n $figure_on_blue ]] ||
     fail "the figure was not seen blue on white (below 44 %) and white on blue (from 56 %)"
-echo "  progress window: $readings readings from the screen, 100 % at \"Downloading firmware completed.\""
+echo "  progress window: $readings readings from the screen," \
+    "100 % at \"Downloading firmware completed.\""
 
 # 5. The success message, then Return: the application ends with status 0.
-success() { window_with 'text=Firmware 1\.20 was successfully installed in your Orvia Lumen Precision TK358 zoom camera!'; }
+success() {
+    window_with 'text=Firmware 1\.20 was successfully installed in your Orvia Lumen Precision TK358'
+}
 have_success() { [[ -n $(success) ]]; }
 wait_for 60 "the success message" have_success
 block=$(success)
 check_window "success message" "$block"
-client=$(field client "$(head -1 <<<"$block")")
 wait_for 10 "the success message drawn on the screen" mostly "$client" "$grey"
-shot success-dialog "$(framed "$client")"
+shot success-dialog "$frame"
 keys "$xid" Return
 wait_for 60 "the application to end" tool_ended
 end=$(date +%s.%N)
@@ -455,6 +470,7 @@ awk -v wall="$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')" -v user="
     cpu = user + sys + server
     printf "windows desktop: whole update installed; the camera saved exactly the file'\''s image\n"
     printf "  wall time %.1f s (start to exit)\n", wall
-    printf "  CPU time %.2f s (tk358fw.exe: user %.2f s, system %.2f s; Wine server %.2f s)", cpu, user, sys, server
+    printf "  CPU time %.2f s (tk358fw.exe: user %.2f s, system %.2f s; Wine server %.2f s)",
+        cpu, user, sys, server
     printf " = %.2f %% of wall time\n", 100 * cpu / wall
 }'
