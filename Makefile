@@ -46,7 +46,8 @@ soak: deps
 	@cmake --build --preset release --target soak
 	@build/release/bench/soak --runs $(SOAK_RUNS)
 
-# Windows: tk358fw.exe cross-built with MinGW-w64 and packed with the README into a zip
+# Windows: tk358fw.exe (the desktop application) and tk358fw-console.exe cross-built with
+# MinGW-w64 and packed with the README into a zip
 # (build/windows); its tests run under Wine.
 windows: deps
 	@cmake --preset windows >/dev/null
@@ -55,8 +56,8 @@ windows: deps
 windows-test: windows
 	@ctest --preset windows
 
-# One whole update by tk358fw.exe under Wine against tk358-camsim (from the default build) on a
-# pseudo-terminal mapped to Wine's COM1; about 2.5 minutes in real time.
+# One whole update by tk358fw-console.exe under Wine against tk358-camsim (from the default
+# build) on a pseudo-terminal mapped to Wine's COM1; about 2.5 minutes in real time.
 windows-update: windows build
 	@bash tools/console-update.sh windows build/default build/windows
 

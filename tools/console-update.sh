@@ -3,7 +3,7 @@
 # pseudo-terminal, checked and timed:
 #   1. writes a sample firmware file (version 1.20) and starts tk358-camsim on a pseudo-terminal,
 #   2. runs `tk358fw --console` on COM1 with the answers COM1, the file and OK: the Linux program
-#      with TK358FW_COM1 naming the pseudo-terminal, or tk358fw.exe under Wine with Wine's COM1
+#      with TK358FW_COM1 naming the pseudo-terminal, or tk358fw-console.exe under Wine with Wine's COM1
 #      mapped to it (registry HKLM\Software\Wine\Ports, taken back at the end),
 #   3. checks the exit status and the success message, stops the simulator and compares what the
 #      camera saved with the file's image,
@@ -35,7 +35,7 @@ if [[ $mode == linux ]]; then
     tool="$linux_build/src/app/main/tk358fw"
 else
     windows_build=$(cd "$windows_build" && pwd)
-    tool="$windows_build/src/app/main/tk358fw.exe"
+    tool="$windows_build/src/app/main/tk358fw-console.exe"
     export WINEPREFIX="$windows_build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 fi
 for program in "$tool" "$camsim" "$maker"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine without a display, in a private Wine prefix that is created
-# on first use and reused after that. No Mono or Gecko installer is offered (their DLLs are
+# Runs a Windows program under Wine without a display (or, for that program alone, on the X
+# display named by TK358_WINE_DISPLAY), in a private Wine prefix that is created on first use and
+# reused after that. No Mono or Gecko installer is offered (their DLLs are
 # switched off), and Wine's own diagnostics stay quiet.
 #
 #   tools/wine-run.sh PREFIX PROGRAM.exe [ARGUMENT...]   runs the program; its exit status is ours
@@ -37,4 +38,8 @@ unset DISPLAY WAYLAND_DISPLAY
 ) 9>"$WINEPREFIX.lock"
 
 [[ $# -eq 0 ]] && exit 0
+if [[ -n ${TK358_WINE_DISPLAY:-} ]]; then
+    # Only the program sees the display: the server's system processes above stay headless.
+    export DISPLAY=$TK358_WINE_DISPLAY
+fi
 exec wine "$@"

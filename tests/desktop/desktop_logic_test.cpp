@@ -4,6 +4,7 @@
 
 #include "app/app.hpp"
 #include "app/desktop/desktop.hpp"
+#include "desktop/dialog_expectations.hpp"
 
 namespace {
 
@@ -44,20 +45,79 @@ TEST(PortChoice, RadioButtonsMapToPorts) {
 }
 
 TEST(DialogTemplates, EveryDialogOfTheToolHasItsTemplate) {
-    for (int id : {kDialogWrongFile, kDialogSuccess, kDialogSelectionCancelled, kDialogPort,
-                   kDialogProgress, kDialogImagesPresent}) {
-        const DialogTemplate* t = FindDialogTemplate(id);
-        ASSERT_NE(t, nullptr) << id;
+    EXPECT_EQ(DialogTemplates().size(), ExpectedDialogs().size());
+    for (const ExpectedDialog& expected : ExpectedDialogs()) {
+        const DialogTemplate* t = FindDialogTemplate(expected.id);
+        ASSERT_NE(t, nullptr) << expected.id;
+        EXPECT_EQ(t->width, expected.width) << expected.id;
+        EXPECT_EQ(t->height, expected.height) << expected.id;
+        EXPECT_EQ(t->fontPoints, expected.fontPoints) << expected.id;
+        EXPECT_EQ(t->systemMenu, expected.closeBox) << expected.id;
+        ASSERT_EQ(t->controls.size(), expected.controls.size()) << expected.id;
+        for (size_t i = 0; i < expected.controls.size(); ++i) {
+            const ExpectedControl& e = expected.controls[i];
+            const ControlTemplate& c = t->controls[i];
+            EXPECT_TRUE(c.kind == e.kind && c.id == e.id && c.x == e.x && c.y == e.y &&
+                        c.width == e.width && c.height == e.height && std::string(c.text) == e.text)
+                << expected.id << " control " << i << " (" << e.id << ")";
+        }
         for (const ControlTemplate& c : t->controls) {
             // Controls lie inside their dialog.
-            EXPECT_LE(c.x + c.width, t->width) << id << " control " << c.id;
-            EXPECT_LE(c.y + c.height, t->height) << id << " control " << c.id;
+            EXPECT_LE(c.x + c.width, t->width) << expected.id << " control " << c.id;
+            EXPECT_LE(c.y + c.height, t->height) << expected.id << " control " << c.id;
         }
     }
     EXPECT_EQ(FindDialogTemplate(106), nullptr);
     // Only the pictures dialog has a close box; only the port dialog has radio buttons.
     EXPECT_TRUE(FindDialogTemplate(kDialogImagesPresent)->systemMenu);
     EXPECT_FALSE(FindDialogTemplate(kDialogPort)->systemMenu);
+}
+
+}  // namespace
+
+namespace {
+
+uint32_t Read32(const std::vector<uint8_t>& bytes, size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+           static_cast<uint32_t>(bytes[at + 3]) << 24;
+}
+
+TEST(IconFileForWindows, EachSizeIsAnImageWithItsOpacityAndMaskBottomRowFirst) {
+    const std::vector<uint8_t> file = IconFile({16, 256});
+    ASSERT_GE(file.size(), 6u + 2 * 16u);
+    EXPECT_EQ(Read32(file, 0), 0x10000u);  // reserved 0, type 1 (icon)
+    EXPECT_EQ(file[4] | file[5] << 8, 2);  // two images
+    size_t end = 6 + 2 * 16;
+    for (size_t i = 0; i < 2; ++i) {
+        const int size = i == 0 ? 16 : 256;
+        SCOPED_TRACE(size);
+        const size_t entry = 6 + 16 * i;
+        EXPECT_EQ(file[entry], size & 0xFF);  // 0 stands for 256
+        EXPECT_EQ(file[entry + 6], 32);       // bits per pixel
+        const uint32_t bytes = Read32(file, entry + 8);
+        const uint32_t offset = Read32(file, entry + 12);
+        EXPECT_EQ(offset, end);  // images follow each other
+        const auto side = static_cast<uint32_t>(size);
+        const uint32_t maskRow = (side + 31) / 32 * 4;
+        ASSERT_EQ(bytes, 40 + side * side * 4 + side * maskRow);
+        end = offset + bytes;
+        ASSERT_LE(end, file.size());
+        EXPECT_EQ(Read32(file, offset + 8), 2 * side);  // colour and mask rows
+        // The first pixel stored is the bottom left one; the icon's opacity is in the top byte,
+        // and a transparent pixel is set in the mask.
+        const TransparentPicture icon = DrawIcon(size);
+        const size_t bottomLeft = static_cast<size_t>((size - 1) * size);
+        const size_t middle = static_cast<size_t>(size / 2 * size + size / 2);
+        EXPECT_EQ(Read32(file, offset + 40), (icon.picture.pixels[bottomLeft] & 0xFFFFFF) |
+                                                 uint32_t{icon.alpha[bottomLeft]} << 24);
+        EXPECT_EQ(Read32(file, offset + 40 + 4 * (side * (side - 1 - side / 2) + side / 2)) >> 24,
+                  icon.alpha[middle]);
+        const uint8_t firstMaskByte = file[offset + 40 + side * side * 4];
+        EXPECT_EQ((firstMaskByte & 0x80) != 0, icon.alpha[bottomLeft] == 0);
+        EXPECT_EQ(icon.alpha[bottomLeft], 0);  // outside the rounded tile
+        EXPECT_GT(icon.alpha[middle], 0);
+    }
+    EXPECT_EQ(end, file.size());
 }
 
 }  // namespace

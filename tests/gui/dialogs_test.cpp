@@ -10,9 +10,11 @@
 // (the generic box needs the common message dialog declarations first)
 #include <wx/generic/msgdlgg.h>
 #include <wx/radiobut.h>
+#include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/timer.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -25,6 +27,7 @@
 #include "app/gui/port_dialog.hpp"
 #include "app/gui/progress_dialog.hpp"
 #include "app/gui/text_dialogs.hpp"
+#include "desktop/dialog_expectations.hpp"
 #include "sim/sim.hpp"
 #include "xvfb_server.hpp"
 
@@ -142,6 +145,48 @@ class DialogWindows : public ::testing::Test {
 
 wxRadioButton* Radio(wxWindow& dialog, int id) {
     return dynamic_cast<wxRadioButton*>(dialog.FindWindow(id));
+}
+
+TEST_F(DialogWindows, EveryDialogHasTheSizeAndControlsOfItsTemplate) {
+    for (const ExpectedDialog& expected : ExpectedDialogs()) {
+        SCOPED_TRACE(expected.id);
+        CTemplateDialog* dialog = expected.id == kDialogProgress
+                                      ? new CProgressDialog(m_frame)
+                                      : new CTemplateDialog(m_frame, expected.id);
+        const wxSize size = dialog->ConvertDialogToPixels(wxSize(expected.width, expected.height));
+        EXPECT_EQ(dialog->GetClientSize(),
+                  wxSize(std::max(size.x, expected.minClientWidthPx), size.y));
+        EXPECT_EQ(dialog->HasFlag(wxCLOSE_BOX), expected.closeBox);
+        for (const ExpectedControl& c : expected.controls) {
+            SCOPED_TRACE(c.id);
+            wxWindow* control = dialog->Control(c.id);
+            ASSERT_NE(control, nullptr);
+            switch (c.kind) {
+                case ControlKind::GroupBox:
+                    EXPECT_NE(dynamic_cast<wxStaticBox*>(control), nullptr);
+                    break;
+                case ControlKind::RadioButton:
+                    EXPECT_NE(dynamic_cast<wxRadioButton*>(control), nullptr);
+                    break;
+                case ControlKind::PushButton:
+                case ControlKind::DefaultButton:
+                    EXPECT_NE(dynamic_cast<wxButton*>(control), nullptr);
+                    EXPECT_EQ(dialog->GetDefaultItem() == control,
+                              c.kind == ControlKind::DefaultButton);
+                    break;
+                case ControlKind::CentredText:
+                    EXPECT_NE(dynamic_cast<wxStaticText*>(control), nullptr);
+                    break;
+            }
+            EXPECT_EQ(control->GetLabel().utf8_string(), c.text);
+            const wxPoint at = dialog->ConvertDialogToPixels(wxPoint(c.x, c.y));
+            const wxSize extent = dialog->ConvertDialogToPixels(wxSize(c.width, c.height));
+            const wxRect r = control->GetRect();
+            EXPECT_TRUE(ControlHasItsRectangle(c.kind, PixelRect{at.x, at.y, extent.x, extent.y},
+                                               PixelRect{r.x, r.y, r.width, r.height}));
+        }
+        dialog->Destroy();
+    }
 }
 
 TEST_F(DialogWindows, PortDialogOpensWithAutoAndEnterTakesIt) {
