@@ -205,7 +205,7 @@ check_window() {
         y + h + bottom > screen_height)); then
         fail "the $name does not fit the ${screen_width}x$screen_height screen: $frame"
     fi
-    echo "  $name: ${frame//,/ } (x y width height, frame included) on the screen"
+    echo "  $(elapsed) $name: ${frame//,/ } (x y width height, frame included) on the screen"
 }
 
 # read_screen WHAT X,Y,W,H: read_screen's reading of the rectangle of the screen.
@@ -237,6 +237,8 @@ shot() {
     echo "  $shots/windows-$1.png"
 }
 keys() { xdotool windowfocus --sync "$1" key "${@:2}"; }
+# Seconds since the application was started, as "[12.3 s]".
+elapsed() { awk -v a="$start" -v b="$(date +%s.%N)" 'BEGIN { printf "[%5.1f s]", b - a }'; }
 
 # --- The private X server, the window manager, the camera --------------------------------------
 
@@ -335,7 +337,7 @@ prompt_shows_camera() {
 wait_for 60 "the prompt line with the camera's ID and version" prompt_shows_camera
 block=$(main_window)
 prompt=$(grep -F "text=Camera ID: $camera_id" <<<"$block")
-echo "  prompt line: $(text_of "$prompt")"
+echo "  $(elapsed) prompt line: $(text_of "$prompt")"
 check_window "main window" "$block"
 prompt_rect=$(field rect "$prompt")
 prompt_has_text() {
@@ -352,7 +354,9 @@ check_window "file dialog" "$block"
 file_xid=$xid
 shot file-dialog
 name_field() { text_of "$(grep -F ' class=Edit ' <<<"$(file_dialog)" | head -1)"; }
-echo "  file dialog's name field: \"$(name_field)\""
+# The initial name comes from the filter's pattern.
+[[ $(name_field) == "*.fw " ]] ||
+    fail "the file dialog's name field holds \"$(name_field)\", not \"*.fw \""
 windows_path=$(winepath -w "$firmware")
 keys "$file_xid" ctrl+a
 xdotool type --delay 20 "$windows_path"
@@ -425,7 +429,7 @@ poll 1 shows_100 ||
     fail "the screen shows $last_percent % at \"Downloading firmware completed.\""
 [[ -n $figure_on_white && -n $figure_on_blue ]] ||
     fail "the figure was not seen blue on white (below 44 %) and white on blue (from 56 %)"
-echo "  progress window: $readings readings from the screen," \
+echo "  $(elapsed) progress window: $readings readings from the screen," \
     "100 % at \"Downloading firmware completed.\""
 
 # 5. The success message, then Return: the application ends with status 0.
