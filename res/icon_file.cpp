@@ -44,7 +44,7 @@ std::vector<uint8_t> IconImage(int size) {
     }
     for (int y = size - 1; y >= 0; --y) {
         for (int x = 0; x < size; ++x) {
-            const auto at = static_cast<size_t>(y * size + x);
+            const size_t at = static_cast<size_t>(y) * side + static_cast<size_t>(x);
             Append32(image, (icon.picture.pixels[at] & 0xFFFFFF) |
                                 (static_cast<uint32_t>(icon.alpha[at]) << 24));
         }
@@ -52,7 +52,7 @@ std::vector<uint8_t> IconImage(int size) {
     for (int y = size - 1; y >= 0; --y) {
         std::vector<uint8_t> row(maskRowBytes, 0);
         for (int x = 0; x < size; ++x) {
-            if (icon.alpha[static_cast<size_t>(y * size + x)] == 0) {
+            if (icon.alpha[static_cast<size_t>(y) * side + static_cast<size_t>(x)] == 0) {
                 row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
             }
         }

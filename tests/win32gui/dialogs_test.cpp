@@ -237,8 +237,12 @@ TEST_F(Win32Dialogs, ProgressWindowShowsTextAndPictureThenCloses) {
     EXPECT_EQ(GetPixel(dc, 10 + 110, row), RGB(0, 0, 255));
     EXPECT_EQ(GetPixel(dc, 10 + 111, row), RGB(255, 255, 255));
     ReleaseDC(window, dc);
-    progress.ShowProgress(3, 37, nullptr);  // a null text keeps the last one
+    // Once painted, the window shows each new percentage at once.
+    progress.ShowProgress(3, 80, nullptr);  // a null text keeps the last one
     EXPECT_EQ(WindowText(GetDlgItem(window, kTextControlId)), kProgressRunning);
+    const HDC after = GetDC(window);
+    EXPECT_EQ(GetPixel(after, 10 + 239, row), RGB(0, 0, 255));
+    ReleaseDC(window, after);
     progress.CloseProgress();
     EXPECT_FALSE(IsWindow(window));
     progress.ShowProgress(1, 50, kProgressRunning);  // after closing: nothing happens

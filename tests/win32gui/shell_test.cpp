@@ -85,6 +85,13 @@ TEST(Win32Application, MainWindowCoversTheWorkAreaAndClosesWhenTheUpdateEnds) {
         RECT viewRect{};
         GetWindowRect(view, &viewRect);
         EXPECT_EQ(viewRect.top, barRect.bottom);
+        // The bar is 14 dialog units high in its font.
+        const HDC dc = GetDC(bar);
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0)));
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        ReleaseDC(bar, dc);
+        EXPECT_EQ(barRect.bottom - barRect.top, MulDiv(14, metrics.tmHeight, 8));
         // Closing is refused while the update runs.
         SendMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_TRUE(IsWindow(main));

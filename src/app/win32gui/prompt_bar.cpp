@@ -101,6 +101,8 @@ LRESULT CALLBACK CPromptBar::WindowProc(HWND window, UINT message, WPARAM wParam
             case WM_PAINT:
                 self->Paint();
                 return 0;
+            case WM_GETFONT:
+                return reinterpret_cast<LRESULT>(self->m_font);
             case WM_DPICHANGED_AFTERPARENT:
                 self->MakeFont();
                 return 0;
