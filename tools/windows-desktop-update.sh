@@ -88,6 +88,13 @@ stop() {
         fi
     done
 }
+# Wine keeps the COM links it made in the prefix after its server has gone; the links of this
+# run (COM1 the camera's terminal, the masked devices on the next numbers) must not outlive it.
+forget_com_links() {
+    if [[ -n ${WINEPREFIX:-} ]]; then
+        find "$WINEPREFIX/dosdevices" -maxdepth 1 -type l -name 'com[0-9]*' -delete
+    fi
+}
 cleanup() {
     exec 3>&- 2>/dev/null || true
     stop "$tool_pid" "$probe_pid"
@@ -98,6 +105,7 @@ cleanup() {
         wineserver -k 2>/dev/null || true
         wait "$server_pid" 2>/dev/null || true
     fi
+    forget_com_links
     stop "$camsim_pid" "$wm_pid" "$xvfb_pid"
     rm -rf "$work"
 }
@@ -275,23 +283,25 @@ com1_mapped=yes
 # foreground as a child of this script (so that its CPU time can be read), until it is stopped.
 wineserver -k 2>/dev/null || true
 wineserver -w
+forget_com_links
 wineserver -f -p 3>&- &
 server_pid=$!
 wineboot </dev/null >/dev/null 2>&1 3>&-
+com1=$(readlink "$WINEPREFIX/dosdevices/com1" || true)
+[[ $com1 == "$pty" ]] || fail "Wine's COM1 leads to \"$com1\", not to the camera's $pty"
 null_device=$(stat -c %t:%T /dev/null)
 for link in "$WINEPREFIX"/dosdevices/com*; do
-    [[ -L $link ]] || continue
     target=$(readlink "$link")
-    if [[ ${link##*/} == com1 ]]; then
-        [[ $target == "$pty" ]] || fail "Wine's COM1 leads to $target, not to the camera's $pty"
-    elif [[ -e $target && $(stat -L -c %t:%T "$target") != "$null_device" ]]; then
+    if [[ ${link##*/} != com1 && -e $target && $(stat -L -c %t:%T "$target") != "$null_device" ]]
+    then
         fail "Wine's ${link##*/} leads to $target, a device of this machine"
     fi
 done
 
 # --- The update ----------------------------------------------------------------------------
 
-wine "$probe" watch tk358fw.exe >"$work/probe.log" 2>"$work/probe.errors" 3>&- &
+/usr/bin/time -f '%U %S' -o "$work/probe.time" wine "$probe" watch tk358fw.exe \
+    >"$work/probe.log" 2>"$work/probe.errors" 3>&- &
 probe_pid=$!
 start=$(date +%s.%N)
 (cd "$work" && exec /usr/bin/time -f '%e %U %S' -o "$work/tool.time" wine "$tool") \
@@ -460,6 +470,7 @@ com1_mapped=""
 wineserver -k
 wait "$server_pid" 2>/dev/null || true
 server_pid=""
+forget_com_links
 
 exec 3>&-
 wait "$camsim_pid" || true
@@ -469,12 +480,16 @@ if ! cmp -s <(tail -c +129 "$firmware" | head -c 196608) "$work/received.bin"; t
 fi
 
 read -r _ user sys <"$work/tool.time"
+read -r probe_user probe_sys <"$work/probe.time"
 awk -v wall="$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')" -v user="$user" \
-    -v sys="$sys" -v server="$server_cpu" 'BEGIN {
+    -v sys="$sys" -v server="$server_cpu" -v probe="$(awk -v u="$probe_user" -v s="$probe_sys" \
+    'BEGIN { print u + s }')" 'BEGIN {
     cpu = user + sys + server
     printf "windows desktop: whole update installed; the camera saved exactly the file'\''s image\n"
     printf "  wall time %.1f s (start to exit)\n", wall
     printf "  CPU time %.2f s (tk358fw.exe: user %.2f s, system %.2f s; Wine server %.2f s)",
         cpu, user, sys, server
     printf " = %.2f %% of wall time\n", 100 * cpu / wall
+    printf "  (the window probe itself: %.2f s, not counted; the server'\''s time includes", probe
+    printf " its queries)\n"
 }'
