@@ -24,6 +24,7 @@
 #include <io.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -134,12 +135,7 @@ std::vector<DWORD> ProcessesOf(const std::wstring& program) {
 bool BelongsTo(HWND hwnd, const std::vector<DWORD>& processes) {
     DWORD process = 0;
     GetWindowThreadProcessId(hwnd, &process);
-    for (const DWORD id : processes) {
-        if (id == process) {
-            return true;
-        }
-    }
-    return false;
+    return std::find(processes.begin(), processes.end(), process) != processes.end();
 }
 
 // The visible top-level windows of the processes, topmost first.
