@@ -84,38 +84,31 @@ uint32_t Read32(const std::vector<uint8_t>& bytes, size_t at) {
 
 TEST(IconFileForWindows, EachSizeIsAnImageWithItsOpacityAndMaskBottomRowFirst) {
     const std::vector<uint8_t> file = IconFile({16, 256});
-    ASSERT_GE(file.size(), 6u + 2 * 16u);
+    ASSERT_GT(file.size(), 38u);
     EXPECT_EQ(Read32(file, 0), 0x10000u);  // reserved 0, type 1 (icon)
-    EXPECT_EQ(file[4] | file[5] << 8, 2);  // two images
+    EXPECT_EQ(file[4], 2);                 // two images
     size_t end = 6 + 2 * 16;
-    for (size_t i = 0; i < 2; ++i) {
-        const int size = i == 0 ? 16 : 256;
-        SCOPED_TRACE(size);
-        const size_t entry = 6 + 16 * i;
-        EXPECT_EQ(file[entry], size & 0xFF);  // 0 stands for 256
-        EXPECT_EQ(file[entry + 6], 32);       // bits per pixel
-        const uint32_t bytes = Read32(file, entry + 8);
+    for (const uint32_t side : {16u, 256u}) {
+        SCOPED_TRACE(side);
+        const size_t entry = side == 16 ? 6 : 22;
         const uint32_t offset = Read32(file, entry + 12);
-        EXPECT_EQ(offset, end);  // images follow each other
-        const auto side = static_cast<uint32_t>(size);
-        const uint32_t maskRow = (side + 31) / 32 * 4;
-        ASSERT_EQ(bytes, 40 + side * side * 4 + side * maskRow);
-        end = offset + bytes;
+        EXPECT_EQ(file[entry], side & 0xFF);  // 0 stands for 256
+        EXPECT_EQ(file[entry + 6], 32);       // bits per pixel
+        EXPECT_EQ(offset, end);               // the images follow each other
+        ASSERT_EQ(Read32(file, entry + 8), 40 + side * side * 4 + side * ((side + 31) / 32 * 4));
+        end = offset + Read32(file, entry + 8);
         ASSERT_LE(end, file.size());
         EXPECT_EQ(Read32(file, offset + 8), 2 * side);  // colour and mask rows
-        // The first pixel stored is the bottom left one; the icon's opacity is in the top byte,
-        // and a transparent pixel is set in the mask.
-        const TransparentPicture icon = DrawIcon(size);
-        const size_t bottomLeft = static_cast<size_t>((size - 1) * size);
-        const size_t middle = static_cast<size_t>(size / 2 * size + size / 2);
-        EXPECT_EQ(Read32(file, offset + 40), (icon.picture.pixels[bottomLeft] & 0xFFFFFF) |
-                                                 uint32_t{icon.alpha[bottomLeft]} << 24);
-        EXPECT_EQ(Read32(file, offset + 40 + 4 * (side * (side - 1 - side / 2) + side / 2)) >> 24,
-                  icon.alpha[middle]);
-        const uint8_t firstMaskByte = file[offset + 40 + side * side * 4];
-        EXPECT_EQ((firstMaskByte & 0x80) != 0, icon.alpha[bottomLeft] == 0);
-        EXPECT_EQ(icon.alpha[bottomLeft], 0);  // outside the rounded tile
-        EXPECT_GT(icon.alpha[middle], 0);
+        // Bottom row first: the first pixel is the bottom left one, outside the rounded tile
+        // (transparent, set in the mask); the middle one has the icon's colour and opacity.
+        const TransparentPicture icon = DrawIcon(static_cast<int>(side));
+        const size_t bottomLeft = (side - 1) * side;
+        EXPECT_EQ(icon.alpha[bottomLeft], 0);
+        EXPECT_EQ(Read32(file, offset + 40), icon.picture.pixels[bottomLeft] & 0xFFFFFF);
+        EXPECT_NE(file[offset + 40 + side * side * 4] & 0x80, 0);
+        const size_t middle = side / 2 * side + side / 2;
+        EXPECT_EQ(Read32(file, offset + 40 + 4 * ((side - 1 - side / 2) * side + side / 2)),
+                  (icon.picture.pixels[middle] & 0xFFFFFF) | uint32_t{icon.alpha[middle]} << 24);
     }
     EXPECT_EQ(end, file.size());
 }

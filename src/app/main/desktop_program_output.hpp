@@ -17,8 +17,9 @@ class CDesktopProgramOutput {
 
     std::ostream& Out();
     std::ostream& Err();
-    // The desktop application runs (with --trace): no note about the console program.
-    void DesktopRuns() { m_note = false; }
+    // No note about the console program at the end (the text already says what to do, or the
+    // desktop application runs).
+    void LeaveOutNote() { m_note = false; }
 
   private:
     bool m_options;

@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
     if (command.action == CommandLine::Action::Console) {
         // The console's prompt does not wait for a desktop program: the update's questions and
         // the prompt would take turns on the screen.
-        err << "tk358fw.exe: --console runs the update on the console, which this program has "
-               "not got.\n";
+        err << "tk358fw.exe: --console: this program is the desktop application and has no "
+               "console; type tk358fw-console.exe --console for the update on the console.\n";
+        output.LeaveOutNote();
         return kUsageErrorStatus;
     }
 #endif
@@ -84,7 +85,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 #ifdef TK358_GUI_SUBSYSTEM
-    output.DesktopRuns();
+    output.LeaveOutNote();  // the desktop application runs (with --trace)
 #endif
     CTraceFile trace(command.tracePath, *ports);
     if (!trace.Error().empty()) {

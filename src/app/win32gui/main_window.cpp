@@ -171,6 +171,7 @@ LRESULT CMainFrame::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             SetWindowPos(m_window, nullptr, suggested->left, suggested->top,
                          suggested->right - suggested->left, suggested->bottom - suggested->top,
                          SWP_NOZORDER | SWP_NOACTIVATE);
+            Layout();  // the prompt bar's height follows its font
             return 0;
         }
         case WM_DESTROY:

@@ -103,7 +103,7 @@ LRESULT CALLBACK CPromptBar::WindowProc(HWND window, UINT message, WPARAM wParam
                 return 0;
             case WM_GETFONT:
                 return reinterpret_cast<LRESULT>(self->m_font);
-            case WM_DPICHANGED_AFTERPARENT:
+            case WM_DPICHANGED_BEFOREPARENT:  // before the main window lays out its parts
                 self->MakeFont();
                 return 0;
             default:
