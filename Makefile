@@ -61,8 +61,9 @@ windows-test: windows
 windows-update: windows build
 	@bash tools/console-update.sh windows build/default build/windows
 
-# One whole update by the Windows desktop application (tk358fw.exe) under Wine, driven with keys on
-# a private X server with a window manager, against tk358-camsim on Wine's COM1; about 1.5 minutes.
+# One whole update by the Windows desktop application (tk358fw.exe) under Wine, driven with keys
+# on a private X server with a window manager, against tk358-camsim on Wine's COM1; about 1.7
+# minutes.
 windows-desktop-update: windows build
 	@bash tools/windows-desktop-update.sh build/default build/windows
 
