@@ -1,7 +1,7 @@
 # Entry points. `make demo` runs a whole firmware update against the virtual camera;
 # `make test` installs what is missing, builds and runs the whole test suite.
 .PHONY: all deps build test asan release package demo bench fuzz soak windows windows-test \
-	windows-update windows-setup format clean
+	windows-update windows-desktop-update windows-setup format clean
 
 all: build
 
@@ -65,6 +65,12 @@ windows-test: windows
 # build) on a pseudo-terminal mapped to Wine's COM1; about 2.5 minutes in real time.
 windows-update: windows build
 	@bash tools/console-update.sh windows build/default build/windows
+
+# One whole update by the Windows desktop application (tk358fw.exe) under Wine, driven with keys
+# on a private X server with a window manager, against tk358-camsim on Wine's COM1; about 1.7
+# minutes.
+windows-desktop-update: windows build
+	@bash tools/windows-desktop-update.sh build/default build/windows
 
 # The setup program under Wine: silent install, the installed program's --version, an install
 # over it, silent uninstall until nothing is left.
