@@ -18,10 +18,10 @@
 # window_probe.exe and the Wine prefix (WINDOWS_BUILD/wine). Needs Xvfb, openbox, xdotool,
 # xwininfo and xprop, and ImageMagick's convert for the pictures (tools/install-deps.sh).
 #
-# The run has a mount namespace of its own, in which the machine's serial devices (/dev/ttyS*,
-# /dev/ttyUSB*, /dev/ttyACM*) are /dev/null: Wine gives every serial device it finds a COM number,
-# and nothing of this run may reach a real one (/dev/ttyS0 can be the machine's console). COM1 is
-# the camera's pseudo-terminal (registry HKLM\Software\Wine\Ports, taken back at the end).
+# Every Wine process of the run goes through tools/wine-run.sh, which gives Wine no serial device
+# of this machine (/dev/ttyS0 can be the machine's console) and checks that every COM port leads to
+# a pseudo-terminal. COM1 is the camera's pseudo-terminal (registry HKLM\Software\Wine\Ports,
+# taken back at the end); the application and the probe get the private X server's display.
 set -euo pipefail
 
 usage="usage: tools/windows-desktop-update.sh [--screenshots DIR] LINUX_BUILD WINDOWS_BUILD"
@@ -33,17 +33,6 @@ fi
 [[ $# -eq 2 ]] || { echo "$usage" >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
 
-if [[ -z ${TK358_SERIAL_MASKED:-} ]]; then
-    namespace=(unshare --mount)
-    [[ $(id -u) -eq 0 ]] || namespace=(unshare --map-root-user --mount)
-    exec "${namespace[@]}" env TK358_SERIAL_MASKED=1 bash "$0" ${shots:+--screenshots "$shots"} "$@"
-fi
-for device in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
-    if [[ -e $device ]]; then
-        mount --bind /dev/null "$device"
-    fi
-done
-
 source "$here/camsim-on-pty.sh"
 linux_build=$(cd "$1" && pwd)
 windows_build=$(cd "$2" && pwd)
@@ -51,6 +40,10 @@ if [[ -n $shots ]]; then
     mkdir -p "$shots"
     shots=$(cd "$shots" && pwd)
 fi
+wine_prefix="$windows_build/wine"
+wine_run() {
+    "$here/wine-run.sh" "$wine_prefix" "$@"
+}
 tool="$windows_build/src/app/main/tk358fw.exe"
 probe="$windows_build/tools/window_probe.exe"
 camsim="$linux_build/sim/camsim/tk358-camsim"
@@ -88,24 +81,24 @@ stop() {
         fi
     done
 }
-# Wine keeps the COM links it made in the prefix after its server has gone; the links of this
-# run (COM1 the camera's terminal, the masked devices on the next numbers) must not outlive it.
+# Wine keeps the COM links it made in the prefix after its server has gone; the link of this run
+# (COM1 the camera's terminal) must not outlive it.
 forget_com_links() {
-    if [[ -n ${WINEPREFIX:-} ]]; then
-        find "$WINEPREFIX/dosdevices" -maxdepth 1 -type l -name 'com[0-9]*' -delete
-    fi
+    rm -f "$wine_prefix"/dosdevices/com[0-9]*
 }
 cleanup() {
     exec 3>&- 2>/dev/null || true
     stop "$tool_pid" "$probe_pid"
     if [[ -n $com1_mapped ]]; then
-        wine reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 2>&1 3>&- || true
+        wine_run reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 2>&1 3>&- || true
     fi
     if [[ -n $server_pid ]]; then
-        wineserver -k 2>/dev/null || true
+        wine_run --exec wineserver -k 2>/dev/null || true
         wait "$server_pid" 2>/dev/null || true
     fi
-    forget_com_links
+    if [[ -n $com1_mapped || -n $server_pid ]]; then
+        forget_com_links
+    fi
     stop "$camsim_pid" "$wm_pid" "$xvfb_pid"
     rm -rf "$work"
 }
@@ -271,40 +264,33 @@ pty=$camsim_pty
 
 # --- Wine: its server on this display, COM1 the camera and no other COM port -----------------
 
-"$here/wine-run.sh" "$windows_build/wine"  # creates the prefix if it is missing
-export WINEPREFIX="$windows_build/wine" WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-wineserver -k 2>/dev/null || true
-wineserver -w
+wine_run  # creates the prefix if it is missing
+wine_run --exec wineserver -k 2>/dev/null || true
+wine_run --exec wineserver -w
 # (Nothing of Wine keeps the simulator's input, fd 3, open: closing it stops the simulator.)
-wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty" /f >/dev/null 3>&-
+wine_run reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty" /f >/dev/null 3>&-
 com1_mapped=yes
 # Wine's mount manager maps the ports when its server starts: this run's server, in the
 # foreground as a child of this script (so that its CPU time can be read), until it is stopped.
-wineserver -k 2>/dev/null || true
-wineserver -w
+wine_run --exec wineserver -k 2>/dev/null || true
+wine_run --exec wineserver -w
 forget_com_links
-wineserver -f -p 3>&- &
+wine_run --exec wineserver -f -p 3>&- &
 server_pid=$!
-wineboot </dev/null >/dev/null 2>&1 3>&-
-com1=$(readlink "$WINEPREFIX/dosdevices/com1" || true)
+# Its system processes started, and every COM port it knows checked to be a pseudo-terminal.
+wine_run --check-ports 3>&-
+com1=$(readlink "$wine_prefix/dosdevices/com1" || true)
 [[ $com1 == "$pty" ]] || fail "Wine's COM1 leads to \"$com1\", not to the camera's $pty"
-null_device=$(stat -c %t:%T /dev/null)
-for link in "$WINEPREFIX"/dosdevices/com*; do
-    target=$(readlink "$link")
-    if [[ ${link##*/} != com1 && -e $target && $(stat -L -c %t:%T "$target") != "$null_device" ]]
-    then
-        fail "Wine's ${link##*/} leads to $target, a device of this machine"
-    fi
-done
 
 # --- The update ----------------------------------------------------------------------------
 
-/usr/bin/time -f '%U %S' -o "$work/probe.time" wine "$probe" watch tk358fw.exe \
+/usr/bin/time -f '%U %S' -o "$work/probe.time" env TK358_WINE_DISPLAY="$DISPLAY" \
+    "$here/wine-run.sh" "$wine_prefix" "$probe" watch tk358fw.exe \
     >"$work/probe.log" 2>"$work/probe.errors" 3>&- &
 probe_pid=$!
 start=$(date +%s.%N)
-(cd "$work" && exec /usr/bin/time -f '%e %U %S' -o "$work/tool.time" wine "$tool") \
+(cd "$work" && exec /usr/bin/time -f '%e %U %S' -o "$work/tool.time" \
+    env TK358_WINE_DISPLAY="$DISPLAY" "$here/wine-run.sh" "$wine_prefix" "$tool") \
     3>&- >"$work/tool.out" 2>&1 &
 tool_pid=$!
 tool_ended() { ! kill -0 "$tool_pid" 2>/dev/null; }
@@ -367,7 +353,7 @@ name_field() { text_of "$(grep -F ' class=Edit ' <<<"$(file_dialog)" | head -1)"
 # The initial name comes from the filter's pattern.
 [[ $(name_field) == "*.fw " ]] ||
     fail "the file dialog's name field holds \"$(name_field)\", not \"*.fw \""
-windows_path=$(winepath -w "$firmware")
+windows_path=$(wine_run --exec winepath -w "$firmware")
 keys "$file_xid" ctrl+a
 xdotool type --delay 20 "$windows_path"
 # (The probe writes a backslash as two.)
@@ -465,9 +451,9 @@ probe_pid=""
 # The Wine server's CPU time (it carried every window and port call of the run, the probe's too).
 server_cpu=$(awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($14 + $15) / hz }' \
     "/proc/$server_pid/stat")
-wine reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 3>&-
+wine_run reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 3>&-
 com1_mapped=""
-wineserver -k
+wine_run --exec wineserver -k
 wait "$server_pid" 2>/dev/null || true
 server_pid=""
 forget_com_links

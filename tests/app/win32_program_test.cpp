@@ -1,4 +1,4 @@
-// tk358fw.exe on Windows: the statuses of stop requests, and names outside the code page on its
+// tk358fw-console.exe on Windows: the statuses of stop requests, and names outside the code page on its
 // command line (run as a program, under Wine too).
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -55,7 +55,7 @@ DWORD RunProgram(std::wstring commandLine) {
 }
 
 TEST(Win32CommandLine, NamesOutsideTheCodePageArriveWhole) {
-    const std::wstring program = BuildFolder() + L"\\src\\app\\main\\tk358fw.exe";
+    const std::wstring program = BuildFolder() + L"\\src\\app\\main\\tk358fw-console.exe";
     ASSERT_TRUE(std::filesystem::exists(program)) << "TK358_TEST_BIN names no build folder";
     testdir::TempDir dir;
     // Latin-1 and Cyrillic in one name: no ANSI code page has both.
