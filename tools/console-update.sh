@@ -31,6 +31,7 @@ usage="usage: tools/console-update.sh linux LINUX_BUILD | windows LINUX_BUILD WI
     { echo "$usage" >&2; exit 2; }
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/camsim-on-pty.sh"
+source "$here/wine-com1.sh"
 linux_build=$(cd "$linux_build" && pwd)
 camsim="$linux_build/sim/camsim/tk358-camsim"
 maker="$linux_build/tools/make_sample_firmware"
@@ -41,28 +42,21 @@ else
     tool="$windows_build/src/app/main/tk358fw-console.exe"
     wine_prefix="$windows_build/wine"
 fi
-wine_run() {
-    "$here/wine-run.sh" "$wine_prefix" "$@"
-}
 for program in "$tool" "$camsim" "$maker"; do
     [[ -f "$program" ]] || { echo "console-update: $program is missing; build first" >&2; exit 1; }
 done
 
 work=$(mktemp -d /tmp/tk358fw-console-update.XXXXXX)
 camsim_pid=""
-com1_mapped=""
+wine_com1_mapped=""
 cleanup() {
     exec 3>&- 2>/dev/null || true
     if [[ -n "$camsim_pid" ]] && kill -0 "$camsim_pid" 2>/dev/null; then
         kill "$camsim_pid" 2>/dev/null || true
         wait "$camsim_pid" 2>/dev/null || true
     fi
-    if [[ -n "$com1_mapped" ]]; then
-        wine_run reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 2>&1 || true
-        wine_run --exec wineserver -k 2>/dev/null || true
-        wine_run --exec wineserver -w 2>/dev/null || true
-        # The COM name made for the pseudo-terminal, which is gone now.
-        rm -f "$wine_prefix"/dosdevices/com[0-9]*
+    if [[ -n "$wine_com1_mapped" ]]; then
+        wine_unmap_com1
     fi
     rm -rf "$work"
 }
@@ -81,20 +75,7 @@ if [[ $mode == linux ]]; then
     answer_file="$firmware"
 else
     # Wine's mount manager reads the port mapping when the Wine server starts.
-    wine_run reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty" /f >/dev/null
-    com1_mapped=yes
-    wine_run --exec wineserver -k 2>/dev/null || true
-    wine_run --exec wineserver -w
-    # The Wine server of this run (it is ready when the command returns), found by its prefix so
-    # that its CPU time can be read; its system processes started and its ports checked.
-    wine_run --exec wineserver -p
-    server_pid=""
-    for pid in $(pgrep -x wineserver64 || true); do
-        if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$wine_prefix"; then
-            server_pid=$pid
-        fi
-    done
-    wine_run --check-ports
+    wine_map_com1 "$pty" console-update
     command=("$here/wine-run.sh" "$wine_prefix" "$tool" --console)
     # Wine's drive Z: is the root folder.
     answer_file="Z:${firmware//\//\\}"
@@ -171,10 +152,9 @@ fi
 server_cpu=0
 if [[ $mode == windows ]]; then
     # (Should another server have won the start, its time is not counted: a note says so.)
-    if [[ -n $server_pid ]] &&
-        ticks=$(awk '{ print $14 + $15 }' "/proc/$server_pid/stat" 2>/dev/null); then
-        server_cpu=$(awk -v t="$ticks" -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.2f", t / hz }')
-    else
+    server_cpu=$(wine_server_cpu)
+    if [[ -z $server_cpu ]]; then
+        server_cpu=0
         echo "console-update: the Wine server of the run was not this script's; its CPU time is missing" >&2
     fi
 fi
@@ -203,8 +183,7 @@ if [[ $mode == windows ]]; then
         echo "console-update: the checks of the Windows port driver on COM1 failed" >&2
         exit 1
     fi
-    wine_run --exec wineserver -k 2>/dev/null || true
-    wine_run --exec wineserver -w 2>/dev/null || true
+    wine_unmap_com1
 fi
 
 exec 3>&-

@@ -34,6 +34,7 @@ fi
 here=$(cd "$(dirname "$0")" && pwd)
 
 source "$here/camsim-on-pty.sh"
+source "$here/wine-com1.sh"
 linux_build=$(cd "$1" && pwd)
 windows_build=$(cd "$2" && pwd)
 if [[ -n $shots ]]; then
@@ -41,9 +42,6 @@ if [[ -n $shots ]]; then
     shots=$(cd "$shots" && pwd)
 fi
 wine_prefix="$windows_build/wine"
-wine_run() {
-    "$here/wine-run.sh" "$wine_prefix" "$@"
-}
 tool="$windows_build/src/app/main/tk358fw.exe"
 probe="$windows_build/tools/window_probe.exe"
 camsim="$linux_build/sim/camsim/tk358-camsim"
@@ -66,8 +64,8 @@ grey=C0C0C0
 
 work=$(mktemp -d /tmp/tk358fw-desktop-update.XXXXXX)
 screen="$work/Xvfb_screen0"
-xvfb_pid="" wm_pid="" camsim_pid="" server_pid="" probe_pid="" tool_pid=""
-com1_mapped=""
+xvfb_pid="" wm_pid="" camsim_pid="" probe_pid="" tool_pid=""
+wine_com1_mapped=""
 stop() {
     local pid
     for pid in "$@"; do
@@ -81,23 +79,11 @@ stop() {
         fi
     done
 }
-# Wine keeps the COM links it made in the prefix after its server has gone; the link of this run
-# (COM1 the camera's terminal) must not outlive it.
-forget_com_links() {
-    rm -f "$wine_prefix"/dosdevices/com[0-9]*
-}
 cleanup() {
     exec 3>&- 2>/dev/null || true
     stop "$tool_pid" "$probe_pid"
-    if [[ -n $com1_mapped ]]; then
-        wine_run reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 2>&1 3>&- || true
-    fi
-    if [[ -n $server_pid ]]; then
-        wine_run --exec wineserver -k 2>/dev/null || true
-        wait "$server_pid" 2>/dev/null || true
-    fi
-    if [[ -n $com1_mapped || -n $server_pid ]]; then
-        forget_com_links
+    if [[ -n $wine_com1_mapped ]]; then
+        wine_unmap_com1
     fi
     stop "$camsim_pid" "$wm_pid" "$xvfb_pid"
     rm -rf "$work"
@@ -262,25 +248,9 @@ start_camsim_on_pty "$work" desktop-update "$camsim" --id "$camera_id" \
     --firmware-version "$camera_version" --save-image "$work/received.bin" --log "$work/camsim.log"
 pty=$camsim_pty
 
-# --- Wine: its server on this display, COM1 the camera and no other COM port -----------------
+# --- Wine: COM1 the camera and no other COM port -------------------------------------------------
 
-wine_run  # creates the prefix if it is missing
-wine_run --exec wineserver -k 2>/dev/null || true
-wine_run --exec wineserver -w
-# (Nothing of Wine keeps the simulator's input, fd 3, open: closing it stops the simulator.)
-wine_run reg add 'HKLM\Software\Wine\Ports' /v COM1 /t REG_SZ /d "$pty" /f >/dev/null 3>&-
-com1_mapped=yes
-# Wine's mount manager maps the ports when its server starts: this run's server, in the
-# foreground as a child of this script (so that its CPU time can be read), until it is stopped.
-wine_run --exec wineserver -k 2>/dev/null || true
-wine_run --exec wineserver -w
-forget_com_links
-wine_run --exec wineserver -f -p 3>&- &
-server_pid=$!
-# Its system processes started, and every COM port it knows checked to be a pseudo-terminal.
-wine_run --check-ports 3>&-
-com1=$(readlink "$wine_prefix/dosdevices/com1" || true)
-[[ $com1 == "$pty" ]] || fail "Wine's COM1 leads to \"$com1\", not to the camera's $pty"
+wine_map_com1 "$pty" desktop-update || fail "no COM1 for the camera"
 
 # --- The update ----------------------------------------------------------------------------
 
@@ -449,14 +419,9 @@ wait "$probe_pid" 2>/dev/null || true
 probe_pid=""
 
 # The Wine server's CPU time (it carried every window and port call of the run, the probe's too).
-server_cpu=$(awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f", ($14 + $15) / hz }' \
-    "/proc/$server_pid/stat")
-wine_run reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null 3>&-
-com1_mapped=""
-wine_run --exec wineserver -k
-wait "$server_pid" 2>/dev/null || true
-server_pid=""
-forget_com_links
+server_cpu=$(wine_server_cpu)
+[[ -n $server_cpu ]] || fail "the Wine server of the run was not this script's; its CPU time is missing"
+wine_unmap_com1
 
 exec 3>&-
 wait "$camsim_pid" || true
