@@ -116,11 +116,14 @@ ${install_lines}!macroend
 !macro RemovePrograms
 ${remove_lines}!macroend
 ")
+# (The icon file comes from src/app/win32gui, where its target tk358fw_icon draws it.)
+set(setup_icon ${PROJECT_BINARY_DIR}/win32gui/tk358fw.ico)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/${setup_name}
     COMMAND ${TK358_MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION}
         -DOUTFILE=${PROJECT_BINARY_DIR}/${setup_name} -DPROGRAMS=${setup_programs}
-        -DREADME=${windows_readme} -DRETRY=${retry_procedure} ${setup_script}
+        -DREADME=${windows_readme} -DRETRY=${retry_procedure} -DICON=${setup_icon} ${setup_script}
     DEPENDS ${TK358_WINDOWS_PROGRAMS} ${TK358_WINDOWS_DOCS} ${setup_script} ${setup_programs}
+        ${setup_icon} tk358fw_icon
     COMMENT "Making the setup program ${setup_name}"
     VERBATIM)
 add_custom_target(windows_setup ALL DEPENDS ${PROJECT_BINARY_DIR}/${setup_name})

@@ -51,7 +51,7 @@ registered() {
 
 check_installed() {
     local what=$1 file
-    for file in tk358fw.exe README.md retry-procedure.md uninstall.exe; do
+    for file in tk358fw.exe tk358fw-console.exe README.md retry-procedure.md uninstall.exe; do
         [[ -f "$folder/$file" ]] || fail "after the $what, $file is not in $folder"
     done
     [[ -f $shortcut ]] || fail "after the $what, the Start-menu entry is missing"
@@ -76,7 +76,6 @@ install_time=$(seconds_since "$start")
 check_installed install
 
 console=tk358fw-console.exe
-[[ -f "$folder/$console" ]] || console=tk358fw.exe
 shown=$(wine_run "$folder/$console" --version | tr -d '\r')
 [[ $shown == "tk358fw $version"* ]] || fail "the installed $console --version says: $shown"
 

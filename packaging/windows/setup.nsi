@@ -1,5 +1,7 @@
 ; The Windows setup program of tk358fw, built by cmake/windows.cmake with makensis:
-;   makensis -DVERSION=1.0.0 -DOUTFILE=... -DPROGRAMS=programs.nsh -DREADME=... -DRETRY=... setup.nsi
+;   makensis -DVERSION=1.0.0 -DOUTFILE=... -DPROGRAMS=programs.nsh -DREADME=... -DRETRY=...
+;            -DICON=tk358fw.ico setup.nsi
+; ICON is the programs' icon, which the setup program and its uninstaller show too.
 ; PROGRAMS defines the macros InstallPrograms and RemovePrograms for the programs of
 ; TK358_WINDOWS_PROGRAMS. It installs into Program Files with a Start-menu entry for tk358fw.exe,
 ; the README and the retry procedure beside the programs, and an uninstaller registered under Apps
@@ -34,6 +36,8 @@ VIAddVersionKey "CompanyName" "${PUBLISHER}"
 VIAddVersionKey "FileDescription" "${PRODUCT} ${VERSION} setup"
 VIAddVersionKey "LegalCopyright" "Copyright 2026 ${PUBLISHER}"
 
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\README.md"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !insertmacro MUI_PAGE_DIRECTORY
