@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "app/desktop/desktop.hpp"
+#include "app/win32_utf8.hpp"
 #include "app/win32gui/dialog_template_builder.hpp"
 #include "app/win32gui/file_dialog.hpp"
 #include "app/win32gui/progress_window.hpp"
@@ -27,7 +28,7 @@ using Win32Dialogs = Win32Windows;
 std::string WindowText(HWND window) {
     wchar_t text[512] = {};
     GetWindowTextW(window, text, 512);
-    return WideToUtf8(text);
+    return win32_utf8::FromWide(text);
 }
 
 // Each of the four numbers on its own, as the dialog manager converts a template.
@@ -109,7 +110,7 @@ TEST_F(Win32Dialogs, PortDialogOpensWithAutoNamesTheDevicesAndTakesTheCheckedPor
         tool.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(d, kRadioCom2));
         tool.lpszText = text;
         SendMessageW(tips, TTM_GETTEXTW, 128, reinterpret_cast<LPARAM>(&tool));
-        EXPECT_EQ(WideToUtf8(text), "COM2  \\\\.\\COM2  USB Serial Port");
+        EXPECT_EQ(win32_utf8::FromWide(text), "COM2  \\\\.\\COM2  USB Serial Port");
         PressKey(d, VK_RETURN);
     });
     int16_t port = 9;
@@ -208,7 +209,7 @@ TEST_F(Win32Dialogs, FileDialogFiltersFirmwareFilesAndGivesTheChosenPathInUtf8) 
     });
     std::string path;
     EXPECT_EQ(m_ui->ChooseFile(LoadString(kStrFilter), "*.fw", &path), kChooseOk);
-    EXPECT_EQ(Utf8ToWide(path), file.wstring());
+    EXPECT_EQ(win32_utf8::ToWide(path), file.wstring());
     WhenDialogOpens([](HWND d) { PostMessageW(d, WM_COMMAND, IDCANCEL, 0); });
     EXPECT_EQ(m_ui->ChooseFile(LoadString(kStrFilter), "*.fw", &path), kChooseCancelled);
     std::error_code ignored;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "app/win32_utf8.hpp"
 #include "app/win32gui/main_window.hpp"
 #include "app/win32gui/wide_text.hpp"
 #include "app/win32gui/win32gui.hpp"
@@ -62,7 +63,7 @@ TEST(Win32Application, MainWindowCoversTheWorkAreaAndClosesWhenTheUpdateEnds) {
         ASSERT_NE(main, nullptr);
         wchar_t title[128] = {};
         GetWindowTextW(main, title, 128);
-        EXPECT_EQ(WideToUtf8(title), LoadString(kStrTitle));
+        EXPECT_EQ(win32_utf8::FromWide(title), LoadString(kStrTitle));
         const auto style = static_cast<DWORD>(GetWindowLongPtrW(main, GWL_STYLE));
         EXPECT_EQ(style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0u);
         EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME), WS_CAPTION | WS_THICKFRAME);
@@ -78,7 +79,7 @@ TEST(Win32Application, MainWindowCoversTheWorkAreaAndClosesWhenTheUpdateEnds) {
         ASSERT_NE(bar, nullptr);
         wchar_t prompt[128] = {};
         GetWindowTextW(bar, prompt, 128);
-        EXPECT_EQ(WideToUtf8(prompt), LoadString(kStrSelectPort));
+        EXPECT_EQ(win32_utf8::FromWide(prompt), LoadString(kStrSelectPort));
         RECT barRect{};
         GetWindowRect(bar, &barRect);
         const HWND view = FindWindowExW(main, nullptr, kViewClass, nullptr);

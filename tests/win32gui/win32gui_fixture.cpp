@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/win32_utf8.hpp"
 #include "app/win32gui/wide_text.hpp"
 
 namespace {
@@ -36,7 +37,7 @@ BOOL CALLBACK AddText(HWND child, LPARAM texts) {
     wchar_t text[1024] = {};
     GetWindowTextW(child, text, 1024);
     std::string& all = *reinterpret_cast<std::string*>(texts);
-    for (char c : WideToUtf8(text)) {
+    for (char c : win32_utf8::FromWide(text)) {
         if (c != '\r') {
             all += c;
         }

@@ -1,5 +1,6 @@
 #include "app/win32gui/dialog_template_builder.hpp"
 
+#include "app/win32_utf8.hpp"
 #include "app/win32gui/wide_text.hpp"
 
 namespace {
@@ -73,7 +74,7 @@ CDialogTemplateMemory::CDialogTemplateMemory(const DialogTemplate& dialog,
         Add(static_cast<WORD>(c.id));
         Add(0xFFFF);
         Add(c.kind == ControlKind::CentredText ? kStaticClassAtom : kButtonClassAtom);
-        AddText(Utf8ToWide(c.text));
+        AddText(win32_utf8::ToWide(c.text));
         Add(0);  // no creation data
     }
 }

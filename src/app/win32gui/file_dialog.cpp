@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/app.hpp"
+#include "app/win32_utf8.hpp"
 #include "app/win32gui/placeable_window.hpp"
 #include "app/win32gui/wide_text.hpp"
 
@@ -37,7 +38,7 @@ std::wstring OpenDialogFilter(const std::string& filter) {
     }
     std::wstring list;
     for (size_t i = 0; i + 1 < fields.size() && !fields[i].empty(); i += 2) {
-        list += Utf8ToWide(fields[i]) + L'\0' + Utf8ToWide(fields[i + 1]) + L'\0';
+        list += win32_utf8::ToWide(fields[i]) + L'\0' + win32_utf8::ToWide(fields[i + 1]) + L'\0';
     }
     if (list.empty()) {
         list = std::wstring(L"*.*") + L'\0' + L"*.*" + L'\0';
@@ -49,7 +50,7 @@ int16_t ChooseFileWithDialog(HWND owner, const std::string& filter, const std::s
                              std::string* path) {
     const std::wstring filterList = OpenDialogFilter(filter);
     std::vector<wchar_t> file(kPathCharacters, L'\0');
-    const std::wstring initial = Utf8ToWide(initialName);
+    const std::wstring initial = win32_utf8::ToWide(initialName);
     initial.copy(file.data(), std::min(initial.size(), file.size() - 1));
 
     OPENFILENAMEW dialog{};
@@ -64,7 +65,7 @@ int16_t ChooseFileWithDialog(HWND owner, const std::string& filter, const std::s
         OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLESIZING;
     dialog.lpfnHook = OnDialogEvent;
     if (GetOpenFileNameW(&dialog)) {
-        *path = WideToUtf8(file.data());
+        *path = win32_utf8::FromWide(file.data());
         return kChooseOk;
     }
     return CommDlgExtendedError() == 0 ? kChooseCancelled : kChooseDialogFailed;

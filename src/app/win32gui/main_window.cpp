@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/app.hpp"
+#include "app/win32_utf8.hpp"
 #include "app/win32gui/paint_pump.hpp"
 #include "app/win32gui/wide_text.hpp"
 #include "app/win32gui/win32_user_interface.hpp"
@@ -75,7 +76,7 @@ bool CMainFrame::Create() {
     windowClass.lpszClassName = kMainFrameClass;
     RegisterClassExW(&windowClass);
 
-    const std::wstring title = Utf8ToWide(LoadString(kStrTitle));
+    const std::wstring title = win32_utf8::ToWide(LoadString(kStrTitle));
     if (CreateWindowExW(0, kMainFrameClass, title.c_str(), kFrameStyle, CW_USEDEFAULT,
                         CW_USEDEFAULT, kMainWindowWidth, kMainWindowHeight, nullptr, nullptr,
                         instance, this) == nullptr) {

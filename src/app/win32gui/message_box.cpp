@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "app/desktop/desktop.hpp"
+#include "app/win32_utf8.hpp"
 #include "app/win32gui/wide_text.hpp"
 #include "app/win32gui/win32gui.hpp"
 #include "res/res.hpp"
@@ -38,13 +39,13 @@ HRESULT CALLBACK OnTaskDialogEvent(HWND window, UINT event, WPARAM wParam, LPARA
 void ShowMessageBox(HWND owner, const std::string& text, const std::string& extendedText,
                     const std::string& document) {
     MessageBeep(0xFFFFFFFF);
-    const std::wstring title = Utf8ToWide(LoadString(kStrTitle));
-    const std::wstring content = Utf8ToWide(WithCrLf(text));
-    const std::wstring extended = Utf8ToWide(WithCrLf(extendedText));
-    const std::wstring documentPath = Utf8ToWide(document);
+    const std::wstring title = win32_utf8::ToWide(LoadString(kStrTitle));
+    const std::wstring content = win32_utf8::ToWide(WithCrLf(text));
+    const std::wstring extended = win32_utf8::ToWide(WithCrLf(extendedText));
+    const std::wstring documentPath = win32_utf8::ToWide(document);
 
     if (const TaskDialogIndirectFunction taskDialog = FindTaskDialog()) {
-        const std::wstring openCaption = Utf8ToWide(kOpenRetryProcedureLabel);
+        const std::wstring openCaption = win32_utf8::ToWide(kOpenRetryProcedureLabel);
         const TASKDIALOG_BUTTON openButton{kOpenDocumentButton, openCaption.c_str()};
         TASKDIALOGCONFIG config{};
         config.cbSize = sizeof config;
@@ -78,6 +79,6 @@ void ShowMessageBox(HWND owner, const std::string& text, const std::string& exte
 }
 
 void ShowProgramText(const std::string& text) {
-    MessageBoxW(nullptr, Utf8ToWide(WithCrLf(text)).c_str(),
-                Utf8ToWide(LoadString(kStrTitle)).c_str(), MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(nullptr, win32_utf8::ToWide(WithCrLf(text)).c_str(),
+                win32_utf8::ToWide(LoadString(kStrTitle)).c_str(), MB_OK | MB_ICONINFORMATION);
 }

@@ -6,6 +6,7 @@
 
 #include "app/app.hpp"
 #include "app/desktop/desktop.hpp"
+#include "app/win32_utf8.hpp"
 #include "app/win32gui/wide_text.hpp"
 
 void CPortDialog::OnOpen() {
@@ -24,8 +25,8 @@ void CPortDialog::OnOpen() {
     const PortMap& ports = g_pUpdater->Ports();
     for (int id = kRadioCom1; id <= kRadioCom4; ++id) {
         const int portNumber = PortFromCheckedRadio(id, 0);
-        std::wstring text =
-            Utf8ToWide(PortLine(portNumber, ports.com[static_cast<size_t>(portNumber - 1)], 0));
+        std::wstring text = win32_utf8::ToWide(
+            PortLine(portNumber, ports.com[static_cast<size_t>(portNumber - 1)], 0));
         TTTOOLINFOW tool{};
         tool.cbSize = sizeof tool;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;

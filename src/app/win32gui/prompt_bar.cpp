@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/desktop/desktop.hpp"
+#include "app/win32_utf8.hpp"
 #include "app/win32gui/wide_text.hpp"
 
 namespace {
@@ -58,7 +59,7 @@ void CPromptBar::MakeFont() {
 void CPromptBar::Repaint() {
     const std::string line =
         g_pUpdater != nullptr ? PromptLineText(g_pUpdater->m_promptText) : std::string();
-    SetWindowTextW(m_window, Utf8ToWide(line).c_str());
+    SetWindowTextW(m_window, win32_utf8::ToWide(line).c_str());
     InvalidateRect(m_window, nullptr, TRUE);
     UpdateWindow(m_window);
 }

@@ -1,6 +1,7 @@
 #include "app/win32gui/template_dialog.hpp"
 
 #include "app/app.hpp"
+#include "app/win32_utf8.hpp"
 #include "app/win32gui/dialog_template_builder.hpp"
 #include "app/win32gui/placeable_window.hpp"
 #include "app/win32gui/wide_text.hpp"
@@ -14,7 +15,7 @@ int CTemplateDialog::RunModal(HWND owner) {
     if (dialog == nullptr) {
         return kDialogQuit;
     }
-    const CDialogTemplateMemory memory(*dialog, Utf8ToWide(LoadString(kStrTitle)));
+    const CDialogTemplateMemory memory(*dialog, win32_utf8::ToWide(LoadString(kStrTitle)));
     m_modal = true;
     const INT_PTR result = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), memory.Get(), owner,
                                                    DialogProc, reinterpret_cast<LPARAM>(this));
@@ -28,7 +29,7 @@ bool CTemplateDialog::CreateModeless(HWND owner) {
     if (dialog == nullptr) {
         return false;
     }
-    const CDialogTemplateMemory memory(*dialog, Utf8ToWide(LoadString(kStrTitle)));
+    const CDialogTemplateMemory memory(*dialog, win32_utf8::ToWide(LoadString(kStrTitle)));
     m_modal = false;
     return CreateDialogIndirectParamW(GetModuleHandleW(nullptr), memory.Get(), owner, DialogProc,
                                       reinterpret_cast<LPARAM>(this)) != nullptr;
@@ -44,7 +45,7 @@ void CTemplateDialog::Destroy() {
 }
 
 void CTemplateDialog::SetControlText(int controlId, const std::string& text) {
-    SetDlgItemTextW(m_window, controlId, Utf8ToWide(WithCrLf(text)).c_str());
+    SetDlgItemTextW(m_window, controlId, win32_utf8::ToWide(WithCrLf(text)).c_str());
 }
 
 void CTemplateDialog::EndModal(int result) {
